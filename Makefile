@@ -1,0 +1,17 @@
+# Two commands do all the set-up: `make run` and `make test`.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: run build test clean
+
+build:
+	cmake --preset dev
+	cmake --build --preset dev -j $(JOBS)
+
+run: build
+	./build/dev/vek
+
+test: build
+	ctest --preset dev -j $(JOBS)
+
+clean:
+	rm -rf build

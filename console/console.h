@@ -1,0 +1,48 @@
+// Console operations used by the interpreter and the dialogue. Output goes
+// through one buffer: on a terminal every character is shown at once,
+// elsewhere it is delivered when the buffer fills, before any read waits, and
+// at the end.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace console {
+
+// Prepares the console: called once, first thing in main.
+void Open();
+// From here on keys are read (the program text has been read).
+void StartKeys();
+// Delivers all output and leaves the terminal as it was found.
+void Close();
+
+// Reads one white-space-delimited word from standard input into word, keeping
+// at most cap bytes; the rest of a longer word is read and dropped.
+// Returns the number of bytes kept.
+std::size_t ReadWord(char* word, std::size_t cap);
+
+// Waits for one keystroke without echo and returns its code (Enter gives 13),
+// or -1 when no key can come any more.
+int ReadKey();
+
+void PutText(const char* text);
+void PutLine(const char* text);  // text and a line end
+void Flush();
+
+inline constexpr std::size_t kOutSize = 1 << 16;
+inline char out_buf[kOutSize];
+// Read by the signal handlers, which deliver pending output on the way out.
+inline std::atomic<std::size_t> out_len{0};
+inline bool out_direct = false;  // standard output is a terminal
+
+// Writes the low 8 bits of ch.
+inline void PutChar(std::int32_t ch) {
+  const std::size_t n = out_len.load(std::memory_order_relaxed);
+  out_buf[n] = static_cast<char>(ch);
+  std::atomic_signal_fence(std::memory_order_release);
+  out_len.store(n + 1, std::memory_order_relaxed);
+  if (n + 1 == kOutSize || out_direct) Flush();
+}
+
+}  // namespace console

@@ -1,0 +1,23 @@
+// What each platform provides underneath the console operations.
+#pragma once
+
+#include <cstddef>
+
+namespace platform {
+
+// Sets up the process's console; returns whether standard output is a terminal.
+bool Open();
+// Whether keys come from a console of their own (otherwise from standard input).
+bool HasKeyboard();
+void StartKeys();
+int ReadKeyboard();  // one keystroke, or -1 when the console is gone
+// Raw bytes of standard input: a count, or 0 at its end or on an error.
+std::size_t ReadIn(char* buf, std::size_t cap);
+// Writes all of buf to standard output; false when it cannot be delivered.
+bool WriteOut(const char* buf, std::size_t len);
+void WriteErr(const char* text);
+void Close();
+// Ends the process at once, terminal restored, with status 1.
+[[noreturn]] void Abandon();
+
+}  // namespace platform

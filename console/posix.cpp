@@ -1,0 +1,162 @@
+// POSIX console: keys from the controlling terminal in a no-echo,
+// one-byte-per-key mode, restored on every way out, signals included.
+#include <fcntl.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "console/console.h"
+#include "console/flushing.h"
+#include "console/platform.h"
+
+namespace platform {
+namespace {
+
+int key_fd = -1;  // the terminal keys are read from; -1: none
+termios saved{};  // its settings as found
+volatile sig_atomic_t key_mode = 0;
+
+constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+
+void EnterKeyMode() {
+  termios t = saved;
+  t.c_lflag &= ~(ECHO | ICANON | IEXTEN);  // ISIG stays: Ctrl-C still interrupts
+  t.c_iflag &= ~ICRNL;                     // Enter reads as 13
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  // TCSANOW keeps keys typed ahead.
+  if (tcsetattr(key_fd, TCSANOW, &t) == 0) key_mode = 1;
+}
+
+void LeaveKeyMode() {
+  if (key_mode != 0) {
+    tcsetattr(key_fd, TCSANOW, &saved);
+    key_mode = 0;
+  }
+}
+
+// Async-signal-safe: writes what the buffer holds unless a write of it is
+// already under way.
+void DeliverPending() {
+  if (console::flushing != 0) return;
+  const std::size_t n = console::out_len.load(std::memory_order_relaxed);
+  std::atomic_signal_fence(std::memory_order_acquire);
+  for (std::size_t done = 0; done < n;) {
+    const ssize_t w = write(STDOUT_FILENO, console::out_buf + done, n - done);
+    if (w > 0) {
+      done += static_cast<std::size_t>(w);
+    } else if (w < 0 && errno != EINTR) {
+      break;
+    }
+  }
+  console::out_len.store(0, std::memory_order_relaxed);
+}
+
+void Reraise(int sig) {
+  signal(sig, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, sig);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(sig);
+}
+
+void OnEndSignal(int sig) {
+  LeaveKeyMode();
+  DeliverPending();
+  Reraise(sig);  // the caller sees death by this signal
+}
+
+void OnStopSignal(int sig) {
+  const int err = errno;
+  const bool was_keys = key_mode != 0;
+  LeaveKeyMode();
+  DeliverPending();
+  Reraise(sig);
+  // Continued: take the keys back.
+  signal(sig, OnStopSignal);
+  if (was_keys) EnterKeyMode();
+  errno = err;
+}
+
+void Handle(int sig, void (*handler)(int)) {
+  struct sigaction old{};
+  sigaction(sig, nullptr, &old);
+  if (old.sa_handler == SIG_IGN) return;  // e.g. nohup: stays ignored
+  struct sigaction act{};
+  act.sa_handler = handler;
+  sigemptyset(&act.sa_mask);
+  act.sa_flags = SA_RESTART;
+  sigaction(sig, &act, nullptr);
+}
+
+}  // namespace
+
+bool Open() {
+  // A closed standard descriptor would otherwise be taken by the terminal.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+  }
+  key_fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (key_fd < 0 && isatty(STDIN_FILENO) != 0) key_fd = STDIN_FILENO;
+  if (key_fd >= 0 && tcgetattr(key_fd, &saved) != 0) {
+    if (key_fd != STDIN_FILENO) close(key_fd);
+    key_fd = -1;
+  }
+  for (const int sig : kEndSignals) Handle(sig, OnEndSignal);
+  Handle(SIGTSTP, OnStopSignal);
+  return isatty(STDOUT_FILENO) != 0;
+}
+
+bool HasKeyboard() { return key_fd >= 0; }
+
+void StartKeys() {
+  if (key_fd >= 0) EnterKeyMode();
+}
+
+int ReadKeyboard() {
+  unsigned char ch = 0;
+  for (;;) {
+    const ssize_t n = read(key_fd, &ch, 1);
+    if (n == 1) return ch;
+    if (n == 0 || errno != EINTR) return -1;  // hung up
+  }
+}
+
+std::size_t ReadIn(char* buf, std::size_t cap) {
+  for (;;) {
+    const ssize_t n = read(STDIN_FILENO, buf, cap);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) return 0;
+  }
+}
+
+bool WriteOut(const char* buf, std::size_t len) {
+  while (len > 0) {
+    const ssize_t n = write(STDOUT_FILENO, buf, len);
+    if (n > 0) {
+      buf += n;
+      len -= static_cast<std::size_t>(n);
+    } else if (n < 0 && errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void WriteErr(const char* text) {
+  const ssize_t n = write(STDERR_FILENO, text, std::strlen(text));
+  (void)n;  // nothing more to do if even standard error fails
+}
+
+void Close() { LeaveKeyMode(); }
+
+void Abandon() {
+  LeaveKeyMode();
+  _exit(1);
+}
+
+}  // namespace platform

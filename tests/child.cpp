@@ -1,0 +1,191 @@
+#include "tests/child.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace child {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] void Exec(const std::vector<std::string>& args) {
+  std::vector<char*> argv{const_cast<char*>(VEK_BINARY)};
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  signal(SIGPIPE, SIG_DFL);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
+Clock::time_point Deadline(double seconds) {
+  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+int Remaining(Clock::time_point deadline) {
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return ms > 0 ? static_cast<int>(ms) : 0;
+}
+
+int WaitUntil(pid_t pid, Clock::time_point deadline) {
+  for (;;) {
+    int status = 0;
+    const pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) return status;
+    if (r < 0 || Clock::now() >= deadline) return -1;
+    usleep(2000);
+  }
+}
+
+void Kill(pid_t pid) {
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+Result RunPiped(const std::vector<std::string>& args, const std::string& input, double timeout_s) {
+  int in[2];
+  int out[2];
+  int err[2];
+  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();  // no controlling terminal
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+    Exec(args);
+  }
+  close(in[0]);
+  close(out[1]);
+  close(err[1]);
+  fcntl(in[1], F_SETFL, O_NONBLOCK);
+  signal(SIGPIPE, SIG_IGN);
+  const auto deadline = Deadline(timeout_s);
+  Result result;
+  std::size_t sent = 0;
+  int in_fd = in[1];
+  if (input.empty()) {
+    close(in_fd);
+    in_fd = -1;
+  }
+  std::string* sinks[] = {&result.out, &result.err};
+  int fds[] = {out[0], err[0]};
+  while ((fds[0] >= 0 || fds[1] >= 0) && Clock::now() < deadline) {
+    pollfd p[3] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}, {in_fd, POLLOUT, 0}};
+    if (poll(p, 3, Remaining(deadline)) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (p[i].revents == 0) continue;
+      char buf[65536];
+      const ssize_t n = read(fds[i], buf, sizeof buf);
+      if (n > 0) {
+        sinks[i]->append(buf, static_cast<std::size_t>(n));
+      } else {
+        close(fds[i]);
+        fds[i] = -1;
+      }
+    }
+    if (in_fd >= 0 && p[2].revents != 0) {
+      const ssize_t n = write(in_fd, input.data() + sent, input.size() - sent);
+      if (n > 0) sent += static_cast<std::size_t>(n);
+      if (n < 0 || sent == input.size()) {
+        close(in_fd);
+        in_fd = -1;
+      }
+    }
+  }
+  for (const int fd : {fds[0], fds[1], in_fd}) {
+    if (fd >= 0) close(fd);
+  }
+  result.status = WaitUntil(pid, deadline);
+  if (result.status == -1) Kill(pid);
+  return result;
+}
+
+Pty::Pty(const std::vector<std::string>& args, const std::optional<std::string>& piped_stdin) {
+  int in[2] = {-1, -1};
+  if (piped_stdin && pipe(in) != 0) return;
+  // forkpty gives the child a new session with the pty as its controlling terminal.
+  pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
+  if (pid_ == 0) {
+    if (piped_stdin) {
+      dup2(in[0], 0);
+      close(in[0]);
+      close(in[1]);
+    }
+    Exec(args);
+  }
+  if (piped_stdin) {
+    close(in[0]);
+    const ssize_t n = write(in[1], piped_stdin->data(), piped_stdin->size());  // fits the pipe
+    (void)n;
+    close(in[1]);
+  }
+}
+
+Pty::~Pty() {
+  if (pid_ > 0) Kill(pid_);
+  if (master_ >= 0) close(master_);
+}
+
+void Pty::Type(std::string_view keys) const {
+  while (!keys.empty()) {
+    const ssize_t n = write(master_, keys.data(), keys.size());
+    if (n <= 0) return;
+    keys.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+bool Pty::ReadSome(double timeout_s) {
+  pollfd p{master_, POLLIN, 0};
+  if (poll(&p, 1, static_cast<int>(timeout_s * 1000)) <= 0) return false;
+  char buf[4096];
+  const ssize_t n = read(master_, buf, sizeof buf);
+  if (n <= 0) return false;  // EIO once the child has gone
+  screen_.append(buf, static_cast<std::size_t>(n));
+  return true;
+}
+
+bool Pty::Expect(std::string_view text, double timeout_s) {
+  const auto deadline = Deadline(timeout_s);
+  while (screen_.find(text) == std::string::npos) {
+    if (Clock::now() >= deadline || !ReadSome(Remaining(deadline) / 1000.0)) {
+      return screen_.find(text) != std::string::npos;
+    }
+  }
+  return true;
+}
+
+termios Pty::Settings() const {
+  termios t{};
+  tcgetattr(master_, &t);
+  return t;
+}
+
+int Pty::Wait(double timeout_s) {
+  const auto deadline = Deadline(timeout_s);
+  const int status = WaitUntil(pid_, deadline);
+  if (status != -1) {
+    pid_ = -1;
+    while (ReadSome(0.05)) {
+    }
+  }
+  return status;
+}
+
+bool SameSettings(const termios& x, const termios& y) {
+  return x.c_iflag == y.c_iflag && x.c_oflag == y.c_oflag && x.c_cflag == y.c_cflag &&
+         x.c_lflag == y.c_lflag && std::memcmp(x.c_cc, y.c_cc, sizeof x.c_cc) == 0;
+}
+
+}  // namespace child

@@ -1,0 +1,52 @@
+// Runs the real vek binary as a user would: through a pseudo-terminal that is
+// its controlling terminal, or through pipes with no terminal at all. The child
+// always starts in a new session, and every wait has a timeout.
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace child {
+
+struct Result {
+  std::string out;
+  std::string err;
+  int status = -1;  // as from waitpid; -1 if it had to be killed after the timeout
+};
+
+// Standard input from `input`, standard output and error to pipes.
+Result RunPiped(const std::vector<std::string>& args, const std::string& input,
+                double timeout_s = 20);
+
+class Pty {
+ public:
+  // With piped_stdin, standard input is a pipe carrying that text instead.
+  explicit Pty(const std::vector<std::string>& args = {},
+               const std::optional<std::string>& piped_stdin = std::nullopt);
+  ~Pty();
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+
+  void Type(std::string_view keys) const;
+  // Reads until the screen so far contains text; false on timeout or exit.
+  bool Expect(std::string_view text, double timeout_s = 10);
+  const std::string& Screen() const { return screen_; }
+  termios Settings() const;  // the terminal's current settings
+  int Wait(double timeout_s = 10);  // exit status, -1 on timeout
+  pid_t Pid() const { return pid_; }
+
+ private:
+  bool ReadSome(double timeout_s);
+  int master_ = -1;
+  pid_t pid_ = -1;
+  std::string screen_;
+};
+
+bool SameSettings(const termios& x, const termios& y);
+
+}  // namespace child
