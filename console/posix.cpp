@@ -108,13 +108,16 @@ bool Open() {
   }
   for (const int sig : kEndSignals) Handle(sig, OnEndSignal);
   Handle(SIGTSTP, OnStopSignal);
+  // The program text does not come from the terminal: take the keys at once,
+  // so nothing typed from now on is echoed.
+  if (key_fd >= 0 && isatty(STDIN_FILENO) == 0) EnterKeyMode();
   return isatty(STDOUT_FILENO) != 0;
 }
 
 bool HasKeyboard() { return key_fd >= 0; }
 
 void StartKeys() {
-  if (key_fd >= 0) EnterKeyMode();
+  if (key_fd >= 0 && key_mode == 0) EnterKeyMode();
 }
 
 int ReadKeyboard() {

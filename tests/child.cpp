@@ -172,6 +172,15 @@ termios Pty::Settings() const {
   return t;
 }
 
+bool Pty::AwaitKeyMode(double timeout_s) const {
+  const auto deadline = Deadline(timeout_s);
+  while ((Settings().c_lflag & ECHO) != 0) {
+    if (Clock::now() >= deadline) return false;
+    usleep(1000);
+  }
+  return true;
+}
+
 int Pty::Wait(double timeout_s) {
   const auto deadline = Deadline(timeout_s);
   const int status = WaitUntil(pid_, deadline);

@@ -37,6 +37,9 @@ class Pty {
   bool Expect(std::string_view text, double timeout_s = 10);
   const std::string& Screen() const { return screen_; }
   termios Settings() const;  // the terminal's current settings
+  // Waits until the child has turned echo off; keys typed before that are
+  // echoed by the terminal itself, as they would be for a fast typist.
+  bool AwaitKeyMode(double timeout_s = 10) const;
   int Wait(double timeout_s = 10);  // exit status, -1 on timeout
   pid_t Pid() const { return pid_; }
 
