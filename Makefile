@@ -15,3 +15,10 @@ test: build
 
 clean:
 	rm -rf build
+
+SOURCES = $(shell git ls-files '*.cpp' '*.h')
+
+.PHONY: lint
+lint: build
+	clang-format --dry-run -Werror $(SOURCES)
+	clang-tidy -p build/dev --quiet $(filter %.cpp,$(SOURCES))

@@ -4,9 +4,13 @@
 
 namespace console {
 
-void Open() { out_direct = platform::Open(); }
+void Open() {
+  out_direct = platform::Open();
+}
 
-void StartKeys() { platform::StartKeys(); }
+void StartKeys() {
+  platform::StartKeys();
+}
 
 void Close() {
   Flush();

@@ -47,7 +47,8 @@ std::size_t ReadWord(char* word, std::size_t cap) {
     }
   }
   line_open = ch != -1 && ch != '\n';
-  if (dropped) platform::WriteErr("vek: program text longer than 700 characters; ran the first 700\n");
+  if (dropped)
+    platform::WriteErr("vek: program text longer than 700 characters; ran the first 700\n");
   return len;
 }
 

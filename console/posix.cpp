@@ -83,10 +83,10 @@ void OnStopSignal(int sig) {
 }
 
 void Handle(int sig, void (*handler)(int)) {
-  struct sigaction old{};
+  struct sigaction old {};
   sigaction(sig, nullptr, &old);
   if (old.sa_handler == SIG_IGN) return;  // e.g. nohup: stays ignored
-  struct sigaction act{};
+  struct sigaction act {};
   act.sa_handler = handler;
   sigemptyset(&act.sa_mask);
   act.sa_flags = SA_RESTART;
@@ -98,7 +98,8 @@ void Handle(int sig, void (*handler)(int)) {
 bool Open() {
   // A closed standard descriptor would otherwise be taken by the terminal.
   for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+      open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
   }
   key_fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (key_fd < 0 && isatty(STDIN_FILENO) != 0) key_fd = STDIN_FILENO;
@@ -114,7 +115,9 @@ bool Open() {
   return isatty(STDOUT_FILENO) != 0;
 }
 
-bool HasKeyboard() { return key_fd >= 0; }
+bool HasKeyboard() {
+  return key_fd >= 0;
+}
 
 void StartKeys() {
   if (key_fd >= 0 && key_mode == 0) EnterKeyMode();
@@ -155,7 +158,9 @@ void WriteErr(const char* text) {
   (void)n;  // nothing more to do if even standard error fails
 }
 
-void Close() { LeaveKeyMode(); }
+void Close() {
+  LeaveKeyMode();
+}
 
 void Abandon() {
   LeaveKeyMode();

@@ -33,31 +33,31 @@ constexpr void DigitSplit(std::int32_t& ra, std::int32_t& rb, std::int32_t rc) {
 }
 
 // Twenty instructions that always go on at the next position.
-#define VEK_INSTRUCTIONS(X)                                   \
-  X('!', IncA, a = WrapAdd(a, 1))                             \
-  X('*', IncB, b = WrapAdd(b, 1))                             \
-  X('<', DecA, a = WrapSub(a, 1))                             \
-  X(')', DecB, b = WrapSub(b, 1))                             \
-  X('@', CopyAB, c = a; d = b)                                \
-  X('&', CopyCD, a = c; b = d)                                \
-  X('%', Dup, b = a; d = c)                                   \
-  X('{', SwapAB, tmp = a; a = b; b = tmp)                     \
-  X('}', SwapCD, tmp = c; c = d; d = tmp)                     \
-  X('.', PutA, console::PutChar(a))                           \
-  X(',', KeyA, a = console::ReadKey())                        \
-  X(':', PutB, console::PutChar(b))                           \
-  X(';', KeyB, b = console::ReadKey())                        \
-  X('#', Split, DigitSplit(a, b, c))                          \
-  X('N', Null, console::PutLine("NULL"))                      \
-  X('$', ClearA, a = 0)                                       \
-  X('(', Store, MemStore(a, d))                               \
-  X('>', Load, d = MemLoad(a))                                \
-  X('-', AddB, a = WrapAdd(a, b)) /* '-' adds */              \
+#define VEK_INSTRUCTIONS(X)                      \
+  X('!', IncA, a = WrapAdd(a, 1))                \
+  X('*', IncB, b = WrapAdd(b, 1))                \
+  X('<', DecA, a = WrapSub(a, 1))                \
+  X(')', DecB, b = WrapSub(b, 1))                \
+  X('@', CopyAB, c = a; d = b)                   \
+  X('&', CopyCD, a = c; b = d)                   \
+  X('%', Dup, b = a; d = c)                      \
+  X('{', SwapAB, tmp = a; a = b; b = tmp)        \
+  X('}', SwapCD, tmp = c; c = d; d = tmp)        \
+  X('.', PutA, console::PutChar(a))              \
+  X(',', KeyA, a = console::ReadKey())           \
+  X(':', PutB, console::PutChar(b))              \
+  X(';', KeyB, b = console::ReadKey())           \
+  X('#', Split, DigitSplit(a, b, c))             \
+  X('N', Null, console::PutLine("NULL"))         \
+  X('$', ClearA, a = 0)                          \
+  X('(', Store, MemStore(a, d))                  \
+  X('>', Load, d = MemLoad(a))                   \
+  X('-', AddB, a = WrapAdd(a, b)) /* '-' adds */ \
   X('+', SubB, a = WrapSub(a, b)) /* '+' subtracts */
 
 // The three that change the flow. JUMP(target) leaves the step and goes on at
 // target; STOP() ends the run.
-#define VEK_CONTROL(X)                           \
-  X('?', Jump, JUMP(a))                          \
-  X('=', JumpIfEqual, if (c == d) JUMP(a))       \
+#define VEK_CONTROL(X)                     \
+  X('?', Jump, JUMP(a))                    \
+  X('=', JumpIfEqual, if (c == d) JUMP(a)) \
   X('^', Stop, console::PutLine("STOP"); STOP())

@@ -26,7 +26,8 @@ using Clock = std::chrono::steady_clock;
 }
 
 Clock::time_point Deadline(double seconds) {
-  return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+  return Clock::now() +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
 int Remaining(Clock::time_point deadline) {
@@ -195,6 +196,12 @@ int Pty::Wait(double timeout_s) {
 bool SameSettings(const termios& x, const termios& y) {
   return x.c_iflag == y.c_iflag && x.c_oflag == y.c_oflag && x.c_cflag == y.c_cflag &&
          x.c_lflag == y.c_lflag && std::memcmp(x.c_cc, y.c_cc, sizeof x.c_cc) == 0;
+}
+
+std::string OnScreen(const std::string& text) {
+  std::string s;
+  for (const char ch : text) s += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+  return s;
 }
 
 }  // namespace child

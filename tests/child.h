@@ -52,4 +52,7 @@ class Pty {
 
 bool SameSettings(const termios& x, const termios& y);
 
+// text as a terminal shows it: each line feed becomes carriage return + line feed.
+std::string OnScreen(const std::string& text);
+
 }  // namespace child

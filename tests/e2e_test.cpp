@@ -15,13 +15,9 @@ const std::string kGreeting =
     "Enter your program (max. 700 characters): ";
 const std::string kEnd = "\nProgram was end.\n";
 
-std::string OnScreen(std::string text) {  // the terminal turns \n into \r\n
-  std::string s;
-  for (const char ch : text) s += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
-  return s;
+bool ExitedZero(int status) {
+  return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
-
-bool ExitedZero(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
 // --- No terminal: everything through pipes. -------------------------------
 
@@ -42,7 +38,9 @@ const PipeCase kPipeCases[] = {
     {"exactly_700", std::string(699, 'x') + "N", "NULL\n" + kEnd},
     {"over_700_runs_first_700", std::string(700, 'x') + "N", kEnd},
 };
-void PrintTo(const PipeCase& t, std::ostream* os) { *os << t.name; }
+void PrintTo(const PipeCase& t, std::ostream* os) {
+  *os << t.name;
+}
 
 class PipeTest : public testing::TestWithParam<PipeCase> {};
 
@@ -80,7 +78,7 @@ TEST(Terminal, StopThenOneKeyWithoutEcho) {
   EXPECT_EQ(pty.Settings().c_lflag & ECHO, 0U);
   pty.Type("x");
   EXPECT_TRUE(ExitedZero(pty.Wait()));
-  EXPECT_EQ(pty.Screen(), OnScreen(kGreeting + "^\nSTOP\n" + kEnd));
+  EXPECT_EQ(pty.Screen(), child::OnScreen(kGreeting + "^\nSTOP\n" + kEnd));
   EXPECT_TRUE(child::SameSettings(pty.Settings(), before));
 }
 
@@ -95,7 +93,7 @@ TEST(Terminal, KeysNotEchoedEnterIs13RestOfLineDropped) {
   ASSERT_TRUE(pty.Expect("Program was end.\r\n"));
   pty.Type("q");
   EXPECT_TRUE(ExitedZero(pty.Wait()));
-  EXPECT_EQ(pty.Screen(), OnScreen(kGreeting + ",@#.:,.^ zz\n13kSTOP\n" + kEnd));
+  EXPECT_EQ(pty.Screen(), child::OnScreen(kGreeting + ",@#.:,.^ zz\n13kSTOP\n" + kEnd));
 }
 
 TEST(Terminal, ProgramFromPipeKeysFromTerminal) {
@@ -106,7 +104,7 @@ TEST(Terminal, ProgramFromPipeKeysFromTerminal) {
   ASSERT_TRUE(pty.Expect("Program was end.\r\n"));
   pty.Type("q");
   EXPECT_TRUE(ExitedZero(pty.Wait()));
-  EXPECT_EQ(pty.Screen(), OnScreen(kGreeting + "kSTOP\n" + kEnd));
+  EXPECT_EQ(pty.Screen(), child::OnScreen(kGreeting + "kSTOP\n" + kEnd));
 }
 
 // Ctrl-C ends the run or the final wait, and the terminal is as it was.
@@ -120,7 +118,9 @@ const InterruptCase kInterruptCases[] = {
     {"endless_loop", "=^\r", "=^\r\n"},
     {"final_wait", "N\r", "Program was end.\r\n"},
 };
-void PrintTo(const InterruptCase& t, std::ostream* os) { *os << t.name; }
+void PrintTo(const InterruptCase& t, std::ostream* os) {
+  *os << t.name;
+}
 
 class InterruptTest : public testing::TestWithParam<InterruptCase> {};
 

@@ -31,7 +31,9 @@ const Example kExamples[] = {
     {"echo", "Hi there!\r", "Hi there!STOP\n"},
     {"add", "34", "3+4=07\n"},
 };
-void PrintTo(const Example& e, std::ostream* os) { *os << e.name; }
+void PrintTo(const Example& e, std::ostream* os) {
+  *os << e.name;
+}
 
 std::string Program(const char* name) {
   std::ifstream file(std::string(VEK_EXAMPLES) + "/" + name + ".vek", std::ios::binary);
@@ -62,9 +64,8 @@ TEST_P(ExampleTest, KeysFromTerminal) {
   ASSERT_TRUE(pty.Expect("Program was end.\r\n"));
   pty.Type("k");
   ASSERT_TRUE(WIFEXITED(pty.Wait()));
-  std::string want;
-  for (const char ch : e.out + kEnd) want += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
-  EXPECT_EQ(pty.Screen().substr(pty.Screen().find(kPrompt) + kPrompt.size()), want);
+  EXPECT_EQ(pty.Screen().substr(pty.Screen().find(kPrompt) + kPrompt.size()),
+            child::OnScreen(e.out + kEnd));
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleTest, testing::ValuesIn(kExamples),

@@ -32,7 +32,9 @@ struct Case {
   std::vector<std::pair<int, std::int32_t>> cells = {};  // every other cell must stay 0
 };
 
-void PrintTo(const Case& t, std::ostream* os) { *os << t.name; }
+void PrintTo(const Case& t, std::ostream* os) {
+  *os << t.name;
+}
 void PrintTo(const Regs& r, std::ostream* os) {
   *os << "{" << r.a << ", " << r.b << ", " << r.c << ", " << r.d << "}";
 }
@@ -88,7 +90,13 @@ const Case kCases[] = {
     {"split_wraps", "#", {.a = kMin, .c = 1}, {214748412, 49, 1, 0}, ""},
     {"split_min", "#", {.a = kMin, .c = kMin}, {-214748316, 40, kMin, 0}, ""},
     // Memory: cells 0 and 1024 are real, other indices touch nothing.
-    {"store_load_1024", "(}>", {.a = 1024, .d = 9}, {.a = 1024, .c = 9, .d = 9}, "", "", {{1024, 9}}},
+    {"store_load_1024",
+     "(}>",
+     {.a = 1024, .d = 9},
+     {.a = 1024, .c = 9, .d = 9},
+     "",
+     "",
+     {{1024, 9}}},
     {"store_load_0", "(>", {.d = -5}, {.d = -5}, "", "", {{0, -5}}},
     {"unwritten_reads_0", ">", {.a = 5, .d = 7}, {.a = 5}, ""},
     {"index_1025", "(>", {.a = 1025, .d = 9}, {.a = 1025}, ""},

@@ -24,9 +24,13 @@ namespace console {
 
 void Open() {}
 void StartKeys() {}
-void Close() { Flush(); }
+void Close() {
+  Flush();
+}
 
-std::size_t ReadWord(char* /*word*/, std::size_t /*cap*/) { return 0; }
+std::size_t ReadWord(char* /*word*/, std::size_t /*cap*/) {
+  return 0;
+}
 
 int ReadKey() {
   Flush();
