@@ -1,28 +1,147 @@
+// The fast run loop: executes the decoded operations with the registers in
+// locals. Dispatch is by computed goto where the compiler has it, by a switch
+// elsewhere (or with VEK_SWITCH_DISPATCH).
+#include "interpreter/decode.h"
 #include "interpreter/instructions.h"
 #include "interpreter/machine.h"
 
+#if defined(VEK_STEP_BOUND)
+#include "interpreter/bound.h"
+#include "interpreter/reference.h"
+#endif
+
+#if (defined(__GNUC__) || defined(__clang__)) && !defined(VEK_SWITCH_DISPATCH)
+#define VEK_COMPUTED_GOTO 1
+#else
+#define VEK_COMPUTED_GOTO 0
+#endif
+
+namespace {
+Op ops[kProgSize + 1];  // prog is read-only during a run: decoded once per run
+}  // namespace
+
 void ExecVek(int n) {
-  // One loop over the current position; a jump is a plain assignment to n.
-#define JUMP(target) \
-  {                  \
-    n = (target);    \
-    continue;        \
+  if (n < 0 || n > kEndPos) return;
+  Decode(prog, ops);
+  // Locals named like the registers, so the instruction table's effects act on them.
+  std::int32_t a = ::a;
+  std::int32_t b = ::b;
+  std::int32_t c = ::c;
+  std::int32_t d = ::d;
+  std::int32_t tmp = ::tmp;
+  const Op* op = &ops[n];
+
+#if defined(VEK_STEP_BOUND)
+  // Test builds stop after exactly step_budget steps: an operation that would
+  // overrun it is left to the reference loop, one step at a time.
+#define VEK_BOUND()              \
+  if (op->steps > step_budget) { \
+    goto handover;               \
+  }                              \
+  step_budget -= op->steps;
+#else
+#define VEK_BOUND()
+#endif
+
+#if VEK_COMPUTED_GOTO
+#define VEK_LABEL(ch, name, effect) &&L_##name,
+  static const void* const kLabels[kCodeCount] = {VEK_INSTRUCTIONS(VEK_LABEL) && L_Add,
+                                                  &&L_Jump,
+                                                  &&L_JumpIfEqual,
+                                                  &&L_Stop,
+                                                  &&L_SetJump,
+                                                  &&L_SetJumpIfEqual,
+                                                  &&L_CopyJumpIfEqual,
+                                                  &&L_CopySplit,
+                                                  &&L_End};
+#undef VEK_LABEL
+#define CASE(name) L_##name
+#define DISPATCH() goto* kLabels[op->code]
+#else
+#define CASE(name) case k##name
+#define DISPATCH() continue
+#endif
+#define GO(pos)     \
+  {                 \
+    op = &ops[pos]; \
+    VEK_BOUND()     \
+    DISPATCH();     \
   }
-#define STOP() return
-#define STEP(ch, name, effect) \
-  case ch: {                   \
-    effect;                    \
-    break;                     \
+#define THEN()           \
+  a = WrapAdd(a, op->x); \
+  b = WrapAdd(b, op->y); \
+  GO(op->next)
+
+#if VEK_COMPUTED_GOTO
+  VEK_BOUND()
+  DISPATCH();
+#else
+  VEK_BOUND()
+  for (;;) {
+    switch (op->code) {
+#endif
+
+#define VEK_HANDLER(ch, name, effect) \
+  CASE(name) : {                      \
+    effect;                           \
+    THEN();                           \
   }
-  while (n >= 0 && n < static_cast<int>(kProgSize)) {
-    switch (prog[n]) {
-      VEK_INSTRUCTIONS(STEP)
-      VEK_CONTROL(STEP)
-      default: break;  // every other byte is a no-op
-    }
-    ++n;
+  VEK_INSTRUCTIONS(VEK_HANDLER)
+#undef VEK_HANDLER
+
+  CASE(Add) : {
+    THEN();
   }
-#undef STEP
-#undef STOP
-#undef JUMP
+  CASE(Jump) : GO(Target(a));
+  CASE(JumpIfEqual) : {
+    if (c == d) GO(Target(a));
+    GO(op->next);
+  }
+  CASE(SetJump) : {
+    a = op->x;
+    b = WrapAdd(b, op->y);
+    GO(op->alt);
+  }
+  CASE(SetJumpIfEqual) : {
+    a = op->x;
+    b = WrapAdd(b, op->y);
+    if (c == d) GO(op->alt);
+    GO(op->next);
+  }
+  CASE(CopyJumpIfEqual) : {
+    c = a;
+    d = b;
+    if (c == d) GO(Target(a));
+    GO(op->next);
+  }
+  CASE(CopySplit) : {
+    c = a;
+    d = b;
+    DigitSplit(a, b, c);
+    THEN();
+  }
+  CASE(Stop) : {
+    console::PutLine("STOP");
+    goto end;
+  }
+  CASE(End) : goto end;
+#if !VEK_COMPUTED_GOTO
+  default: goto end;
+}
+}
+#endif
+
+#if defined(VEK_STEP_BOUND)
+handover : ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+ExecVekSteps(static_cast<int>(op - ops), step_budget);
+step_budget = 0;
+return;
+#endif
+end : ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+
+#undef THEN
+#undef GO
+#undef DISPATCH
+#undef CASE
+#undef VEK_BOUND
 }

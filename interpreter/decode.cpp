@@ -1,0 +1,86 @@
+#include "interpreter/decode.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array<int, 256> MakeCodes() {
+  std::array<int, 256> codes{};
+  codes.fill(-1);
+#define VEK_ENTRY(ch, name, effect) codes[static_cast<unsigned char>(ch)] = k##name;
+  VEK_INSTRUCTIONS(VEK_ENTRY)
+#undef VEK_ENTRY
+  return codes;
+}
+constexpr std::array<int, 256> kCodes = MakeCodes();
+
+Op Plain(Code code, int next) {
+  return Op{code, static_cast<std::uint16_t>(next), 0, 1, 0, 0};
+}
+
+// An increment or decrement in front of the operation that follows it.
+Op Fold(const Op& after, int next, std::int32_t da, std::int32_t db) {
+  if (after.code != kAdd) return Op{kAdd, static_cast<std::uint16_t>(next), 0, 1, da, db};
+  Op op = after;
+  op.x = WrapAdd(op.x, da);
+  op.y = WrapAdd(op.y, db);
+  ++op.steps;
+  return op;
+}
+
+// An instruction whose effect is followed by the addition after it.
+Op Absorb(Op op, const Op& after) {
+  if (after.code == kAdd) {
+    op.x = after.x;
+    op.y = after.y;
+    op.next = after.next;
+    op.steps += after.steps;
+  }
+  return op;
+}
+
+// Pairs worth one dispatch instead of two.
+Op Fuse(Op op, const Op& after) {
+  const auto steps = static_cast<std::uint16_t>(op.steps + after.steps);
+  if (op.code == kClearA && (after.code == kJump || after.code == kJumpIfEqual)) {
+    // a is known here, so is the target.
+    const Code code = after.code == kJump ? kSetJump : kSetJumpIfEqual;
+    return Op{code, after.next, static_cast<std::uint16_t>(Target(op.x)), steps, op.x, op.y};
+  }
+  if (op.code == kCopyAB && op.x == 0 && op.y == 0) {
+    if (after.code == kJumpIfEqual) return Op{kCopyJumpIfEqual, after.next, 0, steps, 0, 0};
+    if (after.code == kSplit) return Op{kCopySplit, after.next, 0, steps, after.x, after.y};
+  }
+  return op;
+}
+
+}  // namespace
+
+void Decode(const char* text, Op* ops) {
+  ops[kEndPos] = Op{kEnd, static_cast<std::uint16_t>(kEndPos), 0, 0, 0, 0};
+  for (int p = kEndPos - 1; p >= 0; --p) {
+    const Op& after = ops[p + 1];
+    Op op{};
+    switch (text[p]) {
+      case '!': op = Fold(after, p + 1, 1, 0); break;
+      case '<': op = Fold(after, p + 1, -1, 0); break;
+      case '*': op = Fold(after, p + 1, 0, 1); break;
+      case ')': op = Fold(after, p + 1, 0, -1); break;
+      case '?': op = Plain(kJump, p + 1); break;
+      case '=': op = Plain(kJumpIfEqual, p + 1); break;
+      case '^': op = Plain(kStop, p + 1); break;
+      default: {
+        const int code = kCodes[static_cast<unsigned char>(text[p])];
+        if (code < 0) {  // a no-op: this position acts as the next operation, one step later
+          op = after;
+          ++op.steps;
+        } else {
+          op = Absorb(Plain(static_cast<Code>(code), p + 1), after);
+          op = Fuse(op, ops[op.next]);
+        }
+        break;
+      }
+    }
+    ops[p] = op;
+  }
+}
