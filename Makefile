@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run build test clean
+.PHONY: run build test bench clean
 
 build:
 	cmake --preset dev
@@ -12,6 +12,9 @@ run: build
 
 test: build
 	ctest --preset dev -j $(JOBS)
+
+bench: build
+	cmake --build --preset dev --target bench
 
 clean:
 	rm -rf build
