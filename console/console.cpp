@@ -5,7 +5,7 @@
 namespace console {
 
 void Open() {
-  out_direct = platform::Open();
+  out_limit = platform::Open() ? 1 : kOutSize;
 }
 
 void StartKeys() {

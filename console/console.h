@@ -34,7 +34,8 @@ inline constexpr std::size_t kOutSize = 1 << 16;
 inline char out_buf[kOutSize];
 // Read by the signal handlers, which deliver pending output on the way out.
 inline std::atomic<std::size_t> out_len{0};
-inline bool out_direct = false;  // standard output is a terminal
+// The buffer is written out when it holds this many bytes: 1 on a terminal.
+inline std::size_t out_limit = kOutSize;
 
 // Writes the low 8 bits of ch.
 inline void PutChar(std::int32_t ch) {
@@ -42,7 +43,7 @@ inline void PutChar(std::int32_t ch) {
   out_buf[n] = static_cast<char>(ch);
   std::atomic_signal_fence(std::memory_order_release);
   out_len.store(n + 1, std::memory_order_relaxed);
-  if (n + 1 == kOutSize || out_direct) Flush();
+  if (n + 1 >= out_limit) Flush();
 }
 
 }  // namespace console

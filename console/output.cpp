@@ -29,7 +29,7 @@ void PutText(const char* text) {
     len -= part;
     if (n + part == kOutSize) Flush();
   }
-  if (out_direct) Flush();
+  if (out_len.load(std::memory_order_relaxed) >= out_limit) Flush();
 }
 
 void PutLine(const char* text) {

@@ -20,9 +20,14 @@ Op Plain(Code code, int next) {
 
 // An increment or decrement in front of the operation that follows it.
 Op Fold(const Op& after, int next, std::int32_t da, std::int32_t db) {
-  if (after.code != kAdd) return Op{kAdd, static_cast<std::uint16_t>(next), 0, 1, da, db};
   Op op = after;
-  op.x = WrapAdd(op.x, da);
+  switch (after.code) {
+    case kAdd: op.x = WrapAdd(op.x, da); break;
+    case kClearA:  // these set a, so only the change to b is left
+    case kSetJump:
+    case kSetJumpIfEqual: break;
+    default: return Op{kAdd, static_cast<std::uint16_t>(next), 0, 1, da, db};
+  }
   op.y = WrapAdd(op.y, db);
   ++op.steps;
   return op;
@@ -47,9 +52,14 @@ Op Fuse(Op op, const Op& after) {
     const Code code = after.code == kJump ? kSetJump : kSetJumpIfEqual;
     return Op{code, after.next, static_cast<std::uint16_t>(Target(op.x)), steps, op.x, op.y};
   }
+  if (op.code == kClearA && op.x == 0 && op.y == 0 && after.code == kAddB) {
+    return Op{kMoveBA, after.next, 0, steps, after.x, after.y};
+  }
   if (op.code == kCopyAB && op.x == 0 && op.y == 0) {
     if (after.code == kJumpIfEqual) return Op{kCopyJumpIfEqual, after.next, 0, steps, 0, 0};
-    if (after.code == kSplit) return Op{kCopySplit, after.next, 0, steps, after.x, after.y};
+    if (after.code == kSplit) {
+      return Op{kCopySplit, after.next, 0, steps, after.x, after.y};
+    }
   }
   return op;
 }

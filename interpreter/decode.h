@@ -22,6 +22,7 @@ enum Code : std::uint8_t {
   kSetJumpIfEqual,   // $ and increments, then =: a = x, b += y, if c == d go to alt
   kCopyJumpIfEqual,  // @=
   kCopySplit,        // @#
+  kMoveBA,           // $-: a = b
   kEnd,              // position 700
   kCodeCount
 };
@@ -34,6 +35,11 @@ struct Op {
   // Added to a and b after the operation's own effect (jumps excepted).
   std::int32_t x;
   std::int32_t y;
+  // Set by the run loop: the successor as a pointer (one dependent load per
+  // step instead of a load and an address computation) and, where dispatch is
+  // by computed goto, the handler.
+  const Op* to = nullptr;
+  const void* label = nullptr;
 };
 
 inline constexpr int kEndPos = static_cast<int>(kProgSize);

@@ -23,6 +23,7 @@ Op ops[kProgSize + 1];  // prog is read-only during a run: decoded once per run
 void ExecVek(int n) {
   if (n < 0 || n > kEndPos) return;
   Decode(prog, ops);
+  for (Op& o : ops) o.to = &ops[o.next];
   // Locals named like the registers, so the instruction table's effects act on them.
   std::int32_t a = ::a;
   std::int32_t b = ::b;
@@ -45,32 +46,36 @@ void ExecVek(int n) {
 
 #if VEK_COMPUTED_GOTO
 #define VEK_LABEL(ch, name, effect) &&L_##name,
-  static const void* const kLabels[kCodeCount] = {VEK_INSTRUCTIONS(VEK_LABEL) && L_Add,
-                                                  &&L_Jump,
-                                                  &&L_JumpIfEqual,
-                                                  &&L_Stop,
-                                                  &&L_SetJump,
-                                                  &&L_SetJumpIfEqual,
-                                                  &&L_CopyJumpIfEqual,
-                                                  &&L_CopySplit,
-                                                  &&L_End};
+  static const void* const kLabels[] = {VEK_INSTRUCTIONS(VEK_LABEL) && L_Add,
+                                        &&L_Jump,
+                                        &&L_JumpIfEqual,
+                                        &&L_Stop,
+                                        &&L_SetJump,
+                                        &&L_SetJumpIfEqual,
+                                        &&L_CopyJumpIfEqual,
+                                        &&L_CopySplit,
+                                        &&L_MoveBA,
+                                        &&L_End};
+  static_assert(sizeof kLabels / sizeof kLabels[0] == kCodeCount, "one label per code");
 #undef VEK_LABEL
+  for (Op& o : ops) o.label = kLabels[o.code];
 #define CASE(name) L_##name
-#define DISPATCH() goto* kLabels[op->code]
+#define DISPATCH() goto * op->label
 #else
 #define CASE(name) case k##name
 #define DISPATCH() continue
 #endif
-#define GO(pos)     \
-  {                 \
-    op = &ops[pos]; \
-    VEK_BOUND()     \
-    DISPATCH();     \
+#define GO_TO(target) \
+  {                   \
+    op = (target);    \
+    VEK_BOUND()       \
+    DISPATCH();       \
   }
+#define GO(pos) GO_TO(&ops[pos])
 #define THEN()           \
   a = WrapAdd(a, op->x); \
   b = WrapAdd(b, op->y); \
-  GO(op->next)
+  GO_TO(op->to)
 
 #if VEK_COMPUTED_GOTO
   VEK_BOUND()
@@ -95,7 +100,7 @@ void ExecVek(int n) {
   CASE(Jump) : GO(Target(a));
   CASE(JumpIfEqual) : {
     if (c == d) GO(Target(a));
-    GO(op->next);
+    GO_TO(op->to);
   }
   CASE(SetJump) : {
     a = op->x;
@@ -106,18 +111,22 @@ void ExecVek(int n) {
     a = op->x;
     b = WrapAdd(b, op->y);
     if (c == d) GO(op->alt);
-    GO(op->next);
+    GO_TO(op->to);
   }
   CASE(CopyJumpIfEqual) : {
     c = a;
     d = b;
     if (c == d) GO(Target(a));
-    GO(op->next);
+    GO_TO(op->to);
   }
   CASE(CopySplit) : {
     c = a;
     d = b;
     DigitSplit(a, b, c);
+    THEN();
+  }
+  CASE(MoveBA) : {
+    a = b;
     THEN();
   }
   CASE(Stop) : {
@@ -141,6 +150,7 @@ end : ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
 
 #undef THEN
 #undef GO
+#undef GO_TO
 #undef DISPATCH
 #undef CASE
 #undef VEK_BOUND
