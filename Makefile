@@ -10,8 +10,12 @@ build:
 run: build
 	./build/dev/vek
 
+# The whole suite, in the optimised build and in the sanitizer build.
 test: build
 	ctest --preset dev -j $(JOBS)
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
 
 bench: build
 	cmake --build --preset dev --target bench
