@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run build test bench clean
+.PHONY: run build test bench fuzz clean
 
 build:
 	cmake --preset dev
@@ -20,12 +20,24 @@ test: build
 bench: build
 	cmake --build --preset dev --target bench
 
+# Each harness for FUZZ_SECONDS, seeded from examples/; what it finds lands in build/fuzz/.
+FUZZ_SECONDS ?= 60
+fuzz:
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	./fuzz/seed.sh build/fuzz
+	./build/fuzz/fuzz/run_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/run- build/fuzz/corpus-run build/fuzz/seeds-run
+	./build/fuzz/fuzz/dialogue_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/dialogue- build/fuzz/corpus-dialogue build/fuzz/seeds-dialogue
+
 clean:
 	rm -rf build
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
 .PHONY: lint
-lint: build
+lint:
 	clang-format --dry-run -Werror $(SOURCES)
-	clang-tidy -p build/dev --quiet $(filter %.cpp,$(SOURCES))
+	cmake -S . -B build/lint -DCMAKE_CXX_COMPILER=clang++ > /dev/null
+	clang-tidy -p build/lint --quiet $(filter %.cpp,$(SOURCES))

@@ -16,6 +16,9 @@ void Open();
 void StartKeys();
 // Delivers all output and leaves the terminal as it was found.
 void Close();
+// Forgets all buffered input and output, as in a new process: for running
+// the dialogue more than once in one process, as the fuzzer does.
+void Reset();
 
 // Reads one white-space-delimited word from standard input into word, keeping
 // at most cap bytes; the rest of a longer word is read and dropped.

@@ -52,6 +52,12 @@ std::size_t ReadWord(char* word, std::size_t cap) {
   return len;
 }
 
+void Reset() {
+  in_pos = in_len = 0;
+  in_end = line_open = false;
+  out_len.store(0, std::memory_order_relaxed);
+}
+
 int ReadKey() {
   Flush();
   if (platform::HasKeyboard()) return platform::ReadKeyboard();

@@ -60,7 +60,7 @@ void ExecVek(int n) {
 #undef VEK_LABEL
   for (Op& o : ops) o.label = kLabels[o.code];
 #define CASE(name) L_##name
-#define DISPATCH() goto * op->label
+#define DISPATCH() goto * op->label  // NOLINT(bugprone-macro-parentheses)
 #else
 #define CASE(name) case k##name
 #define DISPATCH() continue
@@ -133,20 +133,24 @@ void ExecVek(int n) {
     console::PutLine("STOP");
     goto end;
   }
+#if VEK_COMPUTED_GOTO
   CASE(End) : goto end;
-#if !VEK_COMPUTED_GOTO
-  default: goto end;
-}
-}
+#else
+      default:  // kEnd
+        goto end;
+    }
+  }
 #endif
 
 #if defined(VEK_STEP_BOUND)
-handover : ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
-ExecVekSteps(static_cast<int>(op - ops), step_budget);
-step_budget = 0;
-return;
+handover:
+  ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+  ExecVekSteps(static_cast<int>(op - ops), step_budget);
+  step_budget = 0;
+  return;
 #endif
-end : ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+end:
+  ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
 
 #undef THEN
 #undef GO

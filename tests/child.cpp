@@ -20,7 +20,6 @@ using Clock = std::chrono::steady_clock;
   std::vector<char*> argv{const_cast<char*>(VEK_BINARY)};
   for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-  signal(SIGPIPE, SIG_DFL);
   execv(argv[0], argv.data());
   _exit(127);
 }
@@ -53,20 +52,38 @@ void Kill(pid_t pid) {
 
 }  // namespace
 
+pid_t Spawn(int in, int out, int err, bool ignore_sigpipe, const std::vector<std::string>& args) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  setsid();  // no controlling terminal
+  const int fds[3] = {in, out, err};
+  int moved[3];
+  for (int i = 0; i < 3; ++i) moved[i] = fds[i] < 0 ? -1 : fcntl(fds[i], F_DUPFD_CLOEXEC, 10);
+  for (int i = 0; i < 3; ++i) {
+    if (moved[i] < 0) {
+      close(i);
+    } else {
+      dup2(moved[i], i);
+    }
+  }
+  signal(SIGPIPE, ignore_sigpipe ? SIG_IGN : SIG_DFL);
+  Exec(args);
+}
+
+int WaitFor(pid_t pid, double timeout_s) {
+  const int status = WaitUntil(pid, Deadline(timeout_s));
+  if (status == -1) Kill(pid);
+  return status;
+}
+
 Result RunPiped(const std::vector<std::string>& args, const std::string& input, double timeout_s) {
   int in[2];
   int out[2];
   int err[2];
-  if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return {};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setsid();  // no controlling terminal
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    Exec(args);
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+    return {};
   }
+  const pid_t pid = Spawn(in[0], out[1], err[1], false, args);
   close(in[0]);
   close(out[1]);
   close(err[1]);
@@ -113,7 +130,8 @@ Result RunPiped(const std::vector<std::string>& args, const std::string& input, 
   return result;
 }
 
-Pty::Pty(const std::vector<std::string>& args, const std::optional<std::string>& piped_stdin) {
+Pty::Pty(const std::vector<std::string>& args, const std::optional<std::string>& piped_stdin,
+         bool ignore_hangup) {
   int in[2] = {-1, -1};
   if (piped_stdin && pipe(in) != 0) return;
   // forkpty gives the child a new session with the pty as its controlling terminal.
@@ -124,6 +142,8 @@ Pty::Pty(const std::vector<std::string>& args, const std::optional<std::string>&
       close(in[0]);
       close(in[1]);
     }
+    signal(SIGPIPE, SIG_DFL);
+    if (ignore_hangup) signal(SIGHUP, SIG_IGN);
     Exec(args);
   }
   if (piped_stdin) {
@@ -137,6 +157,11 @@ Pty::Pty(const std::vector<std::string>& args, const std::optional<std::string>&
 Pty::~Pty() {
   if (pid_ > 0) Kill(pid_);
   if (master_ >= 0) close(master_);
+}
+
+void Pty::HangUp() {
+  close(master_);
+  master_ = -1;
 }
 
 void Pty::Type(std::string_view keys) const {

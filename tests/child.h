@@ -23,11 +23,21 @@ struct Result {
 Result RunPiped(const std::vector<std::string>& args, const std::string& input,
                 double timeout_s = 20);
 
+// Starts vek in a new session without a terminal on the given descriptors
+// (-1: closed), with SIGPIPE at its default or ignored.
+pid_t Spawn(int in, int out, int err, bool ignore_sigpipe = false,
+            const std::vector<std::string>& args = {});
+// Exit status as from waitpid, or -1 (and the child killed) after the timeout.
+int WaitFor(pid_t pid, double timeout_s = 20);
+
 class Pty {
  public:
   // With piped_stdin, standard input is a pipe carrying that text instead.
+  // With ignore_hangup, vek starts with SIGHUP ignored, as under nohup.
   explicit Pty(const std::vector<std::string>& args = {},
-               const std::optional<std::string>& piped_stdin = std::nullopt);
+               const std::optional<std::string>& piped_stdin = std::nullopt,
+               bool ignore_hangup = false);
+  void HangUp();  // closes the terminal's master side
   ~Pty();
   Pty(const Pty&) = delete;
   Pty& operator=(const Pty&) = delete;

@@ -1,70 +1,27 @@
 // The fast loop against the reference loop: the same output, key reads,
 // registers and memory after the same number of steps, on every example and on
 // many random programs.
+#include "tests/differential.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
-#include <vector>
-
-#include "console/console.h"
-#include "interpreter/bound.h"
-#include "interpreter/machine.h"
-#include "interpreter/reference.h"
-#include "tests/fake_console.h"
 
 namespace {
 
-struct Start {
-  std::string program;
-  std::int32_t regs[4];
-  std::vector<std::pair<int, std::int32_t>> cells;
-  std::string keys;
-};
-
-struct Outcome {
-  std::string output;
-  std::int32_t regs[4];
-  std::vector<std::int32_t> memory;
-  std::size_t keys_left;
-  bool operator==(const Outcome& o) const {
-    return output == o.output && std::equal(regs, regs + 4, o.regs) && memory == o.memory &&
-           keys_left == o.keys_left;
-  }
-};
-
-template <typename Run>
-Outcome Execute(const Start& s, Run run) {
-  fake::Reset();
-  std::copy(s.program.begin(), s.program.end(), prog);
-  a = s.regs[0], b = s.regs[1], c = s.regs[2], d = s.regs[3];
-  for (const auto& [cell, value] : s.cells) mem[cell] = value;
-  fake::keys = s.keys;
-  run();
-  console::Flush();
-  return {fake::output, {a, b, c, d}, {std::begin(mem), std::end(mem)}, fake::keys.size()};
-}
+using differential::Start;
 
 void ExpectSame(const Start& s, std::uint64_t steps) {
-  const Outcome want = Execute(s, [&] { ExecVekSteps(0, steps); });
-  const Outcome got = Execute(s, [&] {
-    step_budget = steps;
-    ExecVek(0);
-    step_budget = UINT64_MAX;
-  });
-  EXPECT_TRUE(got == want) << "program " << testing::PrintToString(s.program)
-                           << " start a=" << s.regs[0] << " b=" << s.regs[1] << " c=" << s.regs[2]
-                           << " d=" << s.regs[3] << " after " << steps
-                           << " steps\n  want a=" << want.regs[0] << " b=" << want.regs[1]
-                           << " c=" << want.regs[2] << " d=" << want.regs[3] << " output "
-                           << want.output.size() << "\n  got  a=" << got.regs[0]
-                           << " b=" << got.regs[1] << " c=" << got.regs[2] << " d=" << got.regs[3]
-                           << " output " << got.output.size();
+  const auto want = differential::RunReference(s, steps);
+  const auto got = differential::RunFast(s, steps);
+  EXPECT_TRUE(got == want) << "after " << steps << " steps, " << testing::PrintToString(s.program)
+                           << "\n  want " << differential::Describe(s, want) << "\n  got  "
+                           << differential::Describe(s, got);
 }
 
 TEST(Differential, Examples) {

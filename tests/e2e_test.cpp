@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/child.h"
 
@@ -107,38 +109,77 @@ TEST(Terminal, ProgramFromPipeKeysFromTerminal) {
   EXPECT_EQ(pty.Screen(), child::OnScreen(kGreeting + "kSTOP\n" + kEnd));
 }
 
-// Ctrl-C ends the run or the final wait, and the terminal is as it was.
-struct InterruptCase {
-  const char* name;
-  std::string program;
+// A signal in any phase ends the process by that signal, and the terminal is
+// as it was before. Ctrl-C is typed; the others are sent.
+struct SignalCase {
+  std::string name;
+  std::string program;  // typed at the prompt
   std::string wait_for;
+  int sig;
 };
 
-const InterruptCase kInterruptCases[] = {
-    {"endless_loop", "=^\r", "=^\r\n"},
-    {"final_wait", "N\r", "Program was end.\r\n"},
-};
-void PrintTo(const InterruptCase& t, std::ostream* os) {
+std::vector<SignalCase> SignalCases() {
+  const SignalCase phases[] = {
+      {"key_read", ",\r", ",\r\n", 0},
+      {"final_wait", "N\r", "Program was end.\r\n", 0},
+      {"endless_loop", "=^\r", "=^\r\n", 0},
+  };
+  const std::pair<const char*, int> signals[] = {
+      {"ctrl_c", SIGINT}, {"sigterm", SIGTERM}, {"sighup", SIGHUP}, {"sigquit", SIGQUIT}};
+  std::vector<SignalCase> cases;
+  for (const auto& phase : phases) {
+    for (const auto& [name, sig] : signals) {
+      cases.push_back({phase.name + "_" + name, phase.program, phase.wait_for, sig});
+    }
+  }
+  return cases;
+}
+void PrintTo(const SignalCase& t, std::ostream* os) {
   *os << t.name;
 }
 
-class InterruptTest : public testing::TestWithParam<InterruptCase> {};
+class SignalTest : public testing::TestWithParam<SignalCase> {};
 
-TEST_P(InterruptTest, CtrlCRestoresTerminal) {
+TEST_P(SignalTest, TerminalRestored) {
+  const SignalCase& t = GetParam();
   child::Pty pty;
   const termios before = pty.Settings();
   ASSERT_TRUE(pty.Expect("characters): "));
-  pty.Type(GetParam().program);
-  ASSERT_TRUE(pty.Expect(GetParam().wait_for));
+  pty.Type(t.program);
+  ASSERT_TRUE(pty.Expect(t.wait_for));
   ASSERT_TRUE(pty.AwaitKeyMode());
-  pty.Type("\x03");
+  if (t.sig == SIGINT) {
+    pty.Type("\x03");
+  } else {
+    kill(pty.Pid(), t.sig);
+  }
   const int status = pty.Wait();
   ASSERT_NE(status, -1);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == t.sig) << status;
   EXPECT_TRUE(child::SameSettings(pty.Settings(), before));
 }
 
-INSTANTIATE_TEST_SUITE_P(Terminal, InterruptTest, testing::ValuesIn(kInterruptCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Terminal, SignalTest, testing::ValuesIn(SignalCases()),
+                         [](const auto& info) { return info.param.name; });
+
+// The terminal goes away during a key read: SIGHUP ends the process; under
+// nohup the read gives -1 at once, and the next write, having nowhere to go,
+// ends the process with status 1.
+TEST(Terminal, HangUpDuringKeyRead) {
+  for (const bool ignored : {false, true}) {
+    child::Pty pty({}, std::nullopt, ignored);
+    ASSERT_TRUE(pty.Expect("characters): "));
+    pty.Type(",,,,\r");
+    ASSERT_TRUE(pty.AwaitKeyMode());
+    pty.HangUp();
+    const int status = pty.Wait(5);
+    ASSERT_NE(status, -1) << "still running after the hang-up";
+    if (ignored) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGHUP) << status;
+    }
+  }
+}
 
 }  // namespace
