@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run build test bench fuzz clean
+.PHONY: run build test bench fuzz windows windows-check clean
 
 build:
 	cmake --preset dev
@@ -30,6 +30,17 @@ fuzz:
 	    -artifact_prefix=build/fuzz/run- build/fuzz/corpus-run build/fuzz/seeds-run
 	./build/fuzz/fuzz/dialogue_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=build/fuzz/dialogue- build/fuzz/corpus-dialogue build/fuzz/seeds-dialogue
+
+# The Windows console program, 32-bit and 64-bit, into build/win32 and build/win64.
+windows:
+	cmake --preset win32
+	cmake --build --preset win32 -j $(JOBS)
+	cmake --preset win64
+	cmake --build --preset win64 -j $(JOBS)
+
+# Both Windows builds checked: the 64-bit one run under wine against the Linux build.
+windows-check: build windows
+	tests/windows/check.sh
 
 clean:
 	rm -rf build
