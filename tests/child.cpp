@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace child {
 namespace {
@@ -76,58 +77,53 @@ int WaitFor(pid_t pid, double timeout_s) {
   return status;
 }
 
-Result RunPiped(const std::vector<std::string>& args, const std::string& input, double timeout_s) {
+Result RunPiped(const std::vector<std::string>& args, const std::optional<std::string>& input,
+                double timeout_s) {
   int in[2];
   int out[2];
-  int err[2];
-  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-    return {};
-  }
-  const pid_t pid = Spawn(in[0], out[1], err[1], false, args);
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return {};
+  std::FILE* err = std::tmpfile();
+  const pid_t pid = Spawn(input ? in[0] : -1, out[1], fileno(err), false, args);
   close(in[0]);
   close(out[1]);
-  close(err[1]);
-  fcntl(in[1], F_SETFL, O_NONBLOCK);
-  signal(SIGPIPE, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);  // the child may stop reading
+  std::thread writer([fd = in[1], text = input.value_or("")] {
+    for (std::size_t sent = 0; sent < text.size();) {
+      const ssize_t n = write(fd, text.data() + sent, text.size() - sent);
+      if (n <= 0) break;
+      sent += static_cast<std::size_t>(n);
+    }
+    close(fd);
+  });
   const auto deadline = Deadline(timeout_s);
   Result result;
-  std::size_t sent = 0;
-  int in_fd = in[1];
-  if (input.empty()) {
-    close(in_fd);
-    in_fd = -1;
+  char buf[65536];
+  for (pollfd p{out[0], POLLIN, 0}; poll(&p, 1, Remaining(deadline)) > 0;) {
+    const ssize_t n = read(out[0], buf, sizeof buf);
+    if (n <= 0) break;
+    result.out.append(buf, static_cast<std::size_t>(n));
   }
-  std::string* sinks[] = {&result.out, &result.err};
-  int fds[] = {out[0], err[0]};
-  while ((fds[0] >= 0 || fds[1] >= 0) && Clock::now() < deadline) {
-    pollfd p[3] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}, {in_fd, POLLOUT, 0}};
-    if (poll(p, 3, Remaining(deadline)) <= 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (p[i].revents == 0) continue;
-      char buf[65536];
-      const ssize_t n = read(fds[i], buf, sizeof buf);
-      if (n > 0) {
-        sinks[i]->append(buf, static_cast<std::size_t>(n));
-      } else {
-        close(fds[i]);
-        fds[i] = -1;
-      }
-    }
-    if (in_fd >= 0 && p[2].revents != 0) {
-      const ssize_t n = write(in_fd, input.data() + sent, input.size() - sent);
-      if (n > 0) sent += static_cast<std::size_t>(n);
-      if (n < 0 || sent == input.size()) {
-        close(in_fd);
-        in_fd = -1;
-      }
-    }
-  }
-  for (const int fd : {fds[0], fds[1], in_fd}) {
-    if (fd >= 0) close(fd);
-  }
-  result.status = WaitUntil(pid, deadline);
-  if (result.status == -1) Kill(pid);
+  close(out[0]);
+  result.status = WaitFor(pid, Remaining(deadline) / 1000.0);
+  writer.join();
+  result.err = ReadAll(err);
   return result;
+}
+
+std::string ReadAll(std::FILE* file) {
+  std::rewind(file);
+  std::string text;
+  for (int ch; (ch = std::fgetc(file)) != EOF;) text += static_cast<char>(ch);
+  std::fclose(file);
+  return text;
+}
+
+bool Exited(int status, int code) {
+  return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code;
+}
+
+bool Killed(int status, int sig) {
+  return status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == sig;
 }
 
 Pty::Pty(const std::vector<std::string>& args, const std::optional<std::string>& piped_stdin,

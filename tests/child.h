@@ -6,6 +6,7 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,9 +20,19 @@ struct Result {
   int status = -1;  // as from waitpid; -1 if it had to be killed after the timeout
 };
 
-// Standard input from `input`, standard output and error to pipes.
-Result RunPiped(const std::vector<std::string>& args, const std::string& input,
+inline const std::string kGreeting =
+    "The Original VEK Language Interpreter for Win32\n"
+    "Written by the VEK project developers, 2026\n"
+    "Enter your program (max. 700 characters): ";
+inline const std::string kEnd = "\nProgram was end.\n";
+
+// Standard input from a pipe carrying `input` (closed if there is none),
+// standard output to a pipe, standard error to a file.
+Result RunPiped(const std::vector<std::string>& args, const std::optional<std::string>& input,
                 double timeout_s = 20);
+std::string ReadAll(std::FILE* file);  // from the start, then closes it
+bool Exited(int status, int code = 0);
+bool Killed(int status, int sig);
 
 // Starts vek in a new session without a terminal on the given descriptors
 // (-1: closed), with SIGPIPE at its default or ignored.

@@ -43,7 +43,7 @@ std::string Program(const char* name) {
 }
 
 const std::string kPrompt = "Enter your program (max. 700 characters): ";
-const std::string kEnd = "\nProgram was end.\n";
+using child::kEnd;
 
 class ExampleTest : public testing::TestWithParam<Example> {};
 
