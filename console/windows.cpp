@@ -18,9 +18,9 @@ bool has_console = false;
 bool Open() {
   // Bytes as they are: the program text and, without a console, the keys.
   _setmode(_fileno(stdin), _O_BINARY);
-  const HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr);
+  const HANDLE in =
+      CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   if (in != INVALID_HANDLE_VALUE) {
     has_console = true;
     CloseHandle(in);
@@ -28,11 +28,15 @@ bool Open() {
   return _isatty(_fileno(stdout)) != 0;
 }
 
-bool HasKeyboard() { return has_console; }
+bool HasKeyboard() {
+  return has_console;
+}
 
 void StartKeys() {}
 
-int ReadKeyboard() { return _getch(); }
+int ReadKeyboard() {
+  return _getch();
+}
 
 std::size_t ReadIn(char* buf, std::size_t cap) {
   const int n = _read(_fileno(stdin), buf, static_cast<unsigned>(cap));
@@ -44,10 +48,14 @@ bool WriteOut(const char* buf, std::size_t len) {
   return std::fwrite(buf, 1, len, stdout) == len && std::fflush(stdout) == 0;
 }
 
-void WriteErr(const char* text) { std::fputs(text, stderr); }
+void WriteErr(const char* text) {
+  std::fputs(text, stderr);
+}
 
 void Close() {}
 
-void Abandon() { std::_Exit(1); }
+void Abandon() {
+  std::_Exit(1);
+}
 
 }  // namespace platform
