@@ -3,7 +3,15 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: run build test bench fuzz windows windows-check clean
 
+# What each target needs from Debian; tools/deps.sh installs what is missing.
+BUILD_DEPS = cmake make g++ libgtest-dev
+FUZZ_DEPS = clang libclang-rt-14-dev
+WINDOWS_DEPS = g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 file binutils perl
+BENCH_DEPS = python3
+LINT_DEPS = clang clang-format clang-tidy
+
 build:
+	tools/deps.sh $(BUILD_DEPS)
 	cmake --preset dev
 	cmake --build --preset dev -j $(JOBS)
 
@@ -18,11 +26,13 @@ test: build
 	ctest --preset asan -j $(JOBS)
 
 bench: build
+	tools/deps.sh $(BENCH_DEPS)
 	cmake --build --preset dev --target bench
 
 # Each harness for FUZZ_SECONDS, seeded from examples/; what it finds lands in build/fuzz/.
 FUZZ_SECONDS ?= 60
 fuzz:
+	tools/deps.sh $(BUILD_DEPS) $(FUZZ_DEPS)
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	./fuzz/seed.sh build/fuzz
@@ -33,6 +43,7 @@ fuzz:
 
 # The Windows console program, 32-bit and 64-bit, into build/win32 and build/win64.
 windows:
+	tools/deps.sh cmake make $(WINDOWS_DEPS)
 	cmake --preset win32
 	cmake --build --preset win32 -j $(JOBS)
 	cmake --preset win64
@@ -49,6 +60,7 @@ SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
 .PHONY: lint
 lint:
+	tools/deps.sh $(BUILD_DEPS) $(LINT_DEPS)
 	clang-format --dry-run -Werror $(SOURCES)
 	cmake -S . -B build/lint -DCMAKE_CXX_COMPILER=clang++ > /dev/null
 	clang-tidy -p build/lint --quiet $(filter-out console/windows.cpp,$(filter %.cpp,$(SOURCES)))
