@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,7 +62,15 @@ TEST(Hostile, SignalDeliversBufferedOutput) {
   for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
     std::FILE* file = std::tmpfile();
     const pid_t pid = Start(program + "\n", fileno(file));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The greeting is written out at the prompt; the 100 characters follow
+    // within microseconds and then stay in the buffer while the loop spins.
+    struct stat st {};
+    for (int i = 0; i < 2000 && fstat(fileno(file), &st) == 0 &&
+                    st.st_size < static_cast<off_t>(child::kGreeting.size());
+         ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     kill(pid, sig);
     EXPECT_TRUE(Killed(child::WaitFor(pid), sig));
     EXPECT_EQ(child::ReadAll(file), child::kGreeting + std::string(100, 'A')) << "signal " << sig;
