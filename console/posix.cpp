@@ -1,6 +1,7 @@
 // POSIX console: keys from the controlling terminal in a no-echo,
 // one-byte-per-key mode, restored on every way out, signals included.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -93,6 +94,15 @@ void Handle(int sig, void (*handler)(int)) {
   sigaction(sig, &act, nullptr);
 }
 
+// After a failed read or write: whether to try again. Interrupted calls are
+// retried, and a descriptor left non-blocking by whoever shares it is waited on.
+bool Retry(int fd, short events) {
+  if (errno == EINTR) return true;
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  pollfd p{fd, events, 0};
+  return poll(&p, 1, -1) >= 0 || errno == EINTR;
+}
+
 }  // namespace
 
 bool Open() {
@@ -136,7 +146,7 @@ std::size_t ReadIn(char* buf, std::size_t cap) {
   for (;;) {
     const ssize_t n = read(STDIN_FILENO, buf, cap);
     if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) return 0;
+    if (!Retry(STDIN_FILENO, POLLIN)) return 0;
   }
 }
 
@@ -146,7 +156,7 @@ bool WriteOut(const char* buf, std::size_t len) {
     if (n > 0) {
       buf += n;
       len -= static_cast<std::size_t>(n);
-    } else if (n < 0 && errno != EINTR) {
+    } else if (n < 0 && !Retry(STDOUT_FILENO, POLLOUT)) {
       return false;
     }
   }

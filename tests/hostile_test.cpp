@@ -37,6 +37,29 @@ TEST(Hostile, StandardOutputClosed) {  // opened on /dev/null: the run goes on
   close(null);
 }
 
+// Standard output left non-blocking by whoever shares it: a slow reader still
+// gets every byte.
+TEST(Hostile, NonBlockingOutput) {
+  auto set_a = [](std::size_t n) { return std::string(1, '$').append(n, '!'); };
+  // 0..17: a = 256, jump there; 18: the stop; 19: 100 times "A" while b counts
+  // down to 0; 256: b = 2048, jump to 19.
+  std::string program = "!%-%-%-%-%-%-%-%-?^" + set_a(65) + std::string(100, '.') + ")$@" +
+                        set_a(18) + "=" + set_a(19) + "?";
+  program += std::string(256 - program.size(), 'x') + "$!%-%-%-%-%-%-%-%-%-%-%-{" + set_a(19) + "?";
+  int out[2];
+  ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+  fcntl(out[1], F_SETFL, O_NONBLOCK);
+  const pid_t pid = Start(program + "\n", out[1]);
+  close(out[1]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the pipe fills meanwhile
+  std::string got;
+  char buf[4096];
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) got.append(buf, n);
+  close(out[0]);
+  EXPECT_TRUE(Exited(child::WaitFor(pid)));
+  EXPECT_EQ(got, child::kGreeting + std::string(204800, 'A') + "STOP\n" + child::kEnd);
+}
+
 // A program that prints forever into a pipe whose reader goes away ends at
 // once: by SIGPIPE, or with status 1 when SIGPIPE is ignored.
 TEST(Hostile, ReaderGoesAway) {
