@@ -97,11 +97,18 @@ void ExecVek(int n) {
   CASE(Add) : {
     THEN();
   }
-  CASE(Jump) : GO(Target(a));
-  CASE(JumpIfEqual) : {
-    if (c == d) GO(Target(a));
-    GO_TO(op->to);
+  // ? = ^ from the table; = goes on to the next operation when it does not jump.
+#define JUMP(target) GO(Target(target))
+#define STOP() goto end
+#define VEK_HANDLER(ch, name, effect) \
+  CASE(name) : {                      \
+    effect;                           \
+    GO_TO(op->to);                    \
   }
+  VEK_CONTROL(VEK_HANDLER)
+#undef VEK_HANDLER
+#undef STOP
+#undef JUMP
   CASE(SetJump) : {
     a = op->x;
     b = WrapAdd(b, op->y);
@@ -128,10 +135,6 @@ void ExecVek(int n) {
   CASE(MoveBA) : {
     a = b;
     THEN();
-  }
-  CASE(Stop) : {
-    console::PutLine("STOP");
-    goto end;
   }
 #if VEK_COMPUTED_GOTO
   CASE(End) : goto end;
