@@ -15,7 +15,7 @@ constexpr std::array<int, 256> MakeCodes() {
 constexpr std::array<int, 256> kCodes = MakeCodes();
 
 Op Plain(Code code, int next) {
-  return Op{code, static_cast<std::uint16_t>(next), 0, 1, 0, 0};
+  return Op{code, false, static_cast<std::uint16_t>(next), 0, 1, 0, 0};
 }
 
 // An increment or decrement in front of the operation that follows it.
@@ -26,7 +26,7 @@ Op Fold(const Op& after, int next, std::int32_t da, std::int32_t db) {
     case kClearA:  // these set a, so only the change to b is left
     case kSetJump:
     case kSetJumpIfEqual: break;
-    default: return Op{kAdd, static_cast<std::uint16_t>(next), 0, 1, da, db};
+    default: return Op{kAdd, false, static_cast<std::uint16_t>(next), 0, 1, da, db};
   }
   op.y = WrapAdd(op.y, db);
   ++op.steps;
@@ -50,15 +50,15 @@ Op Fuse(Op op, const Op& after) {
   if (op.code == kClearA && (after.code == kJump || after.code == kJumpIfEqual)) {
     // a is known here, so is the target.
     const Code code = after.code == kJump ? kSetJump : kSetJumpIfEqual;
-    return Op{code, after.next, static_cast<std::uint16_t>(Target(op.x)), steps, op.x, op.y};
+    return Op{code, false, after.next, static_cast<std::uint16_t>(Target(op.x)), steps, op.x, op.y};
   }
   if (op.code == kClearA && op.x == 0 && op.y == 0 && after.code == kAddB) {
-    return Op{kMoveBA, after.next, 0, steps, after.x, after.y};
+    return Op{kMoveBA, false, after.next, 0, steps, after.x, after.y};
   }
   if (op.code == kCopyAB && op.x == 0 && op.y == 0) {
-    if (after.code == kJumpIfEqual) return Op{kCopyJumpIfEqual, after.next, 0, steps, 0, 0};
+    if (after.code == kJumpIfEqual) return Op{kCopyJumpIfEqual, false, after.next, 0, steps, 0, 0};
     if (after.code == kSplit) {
-      return Op{kCopySplit, after.next, 0, steps, after.x, after.y};
+      return Op{kCopySplit, false, after.next, 0, steps, after.x, after.y};
     }
   }
   return op;
@@ -67,7 +67,7 @@ Op Fuse(Op op, const Op& after) {
 }  // namespace
 
 void Decode(const char* text, Op* ops) {
-  ops[kEndPos] = Op{kEnd, static_cast<std::uint16_t>(kEndPos), 0, 0, 0, 0};
+  ops[kEndPos] = Op{kEnd, false, static_cast<std::uint16_t>(kEndPos), 0, 0, 0, 0};
   for (int p = kEndPos - 1; p >= 0; --p) {
     const Op& after = ops[p + 1];
     Op op{};

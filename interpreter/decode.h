@@ -29,6 +29,7 @@ enum Code : std::uint8_t {
 
 struct Op {
   Code code;
+  bool seq;             // set by the run loop: the successor is the next element
   std::uint16_t next;   // position of the operation that follows
   std::uint16_t alt;    // jump target known in advance
   std::uint16_t steps;  // positions this operation covers, no-ops included

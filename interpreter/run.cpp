@@ -23,7 +23,10 @@ Op ops[kProgSize + 1];  // prog is read-only during a run: decoded once per run
 void ExecVek(int n) {
   if (n < 0 || n > kEndPos) return;
   Decode(prog, ops);
-  for (Op& o : ops) o.to = &ops[o.next];
+  for (Op& o : ops) {
+    o.to = &ops[o.next];
+    o.seq = o.to == &o + 1;
+  }
   // Locals named like the registers, so the instruction table's effects act on them.
   std::int32_t a = ::a;
   std::int32_t b = ::b;
@@ -72,9 +75,14 @@ void ExecVek(int n) {
     DISPATCH();       \
   }
 #define GO(pos) GO_TO(&ops[pos])
+// Straight-line code steps to op + 1 under a predicted branch, so the next
+// dispatch need not wait for op->to to load.
 #define THEN()           \
   a = WrapAdd(a, op->x); \
   b = WrapAdd(b, op->y); \
+  if (op->seq) {         \
+    GO_TO(op + 1);       \
+  }                      \
   GO_TO(op->to)
 
 #if VEK_COMPUTED_GOTO
