@@ -12,18 +12,13 @@
 #include "dialogue/dialogue.h"
 #include "interpreter/bound.h"
 #include "interpreter/machine.h"
+#include "tests/child.h"
 
 namespace {
 
 const std::uint8_t* input = nullptr;
 std::size_t input_left = 0;
 std::string output;
-
-constexpr char kGreeting[] =
-    "The Original VEK Language Interpreter for Win32\n"
-    "Written by the VEK project developers, 2026\n"
-    "Enter your program (max. 700 characters): ";
-constexpr char kEnd[] = "\nProgram was end.\n";
 
 }  // namespace
 
@@ -67,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tmp = 0;
   step_budget = 20000;
   if (Dialogue(1) != 0) std::abort();
-  const std::string greeting = kGreeting;
-  const std::string end = kEnd;
+  const std::string& greeting = child::kGreeting;
+  const std::string& end = child::kEnd;
   if (output.compare(0, greeting.size(), greeting) != 0) std::abort();
   if (output.size() < greeting.size() + end.size() ||
       output.compare(output.size() - end.size(), end.size(), end) != 0) {
