@@ -28,8 +28,10 @@ void EnterKeyMode() {
   t.c_iflag &= ~ICRNL;                     // Enter reads as 13
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
-  // TCSANOW keeps keys typed ahead.
-  if (tcsetattr(key_fd, TCSANOW, &t) == 0) key_mode = 1;
+  // Marked first: a signal arriving in between then restores settings that
+  // were not changed yet, which is harmless. TCSANOW keeps keys typed ahead.
+  key_mode = 1;
+  if (tcsetattr(key_fd, TCSANOW, &t) != 0) key_mode = 0;
 }
 
 void LeaveKeyMode() {

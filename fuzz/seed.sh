@@ -3,13 +3,14 @@
 set -eu
 out=$1
 cd "$(dirname "$0")/.."
-mkdir -p "$out/seeds-run" "$out/seeds-dialogue" "$out/corpus-run" "$out/corpus-dialogue"
+mkdir -p "$out/seeds-differential" "$out/seeds-dialogue" "$out/corpus-differential" "$out/corpus-dialogue"
 for f in examples/*.vek; do
   name=$(basename "$f" .vek)
-  # The run harness: 65 zero bytes (registers, memory cells, no keys), then the program.
-  { head -c 65 /dev/zero; cat "$f"; } > "$out/seeds-run/$name"
+  # The differential harness: 65535 steps from position 0, registers and memory
+  # cells 0, no keys, then the program.
+  { printf '\377\377'; head -c 67 /dev/zero; cat "$f"; } > "$out/seeds-differential/$name"
   # The dialogue: the program's line, then keys.
   { cat "$f"; printf '\n34Hi\r'; } > "$out/seeds-dialogue/$name"
 done
-cp tests/regression/run/* "$out/seeds-run/"
+cp tests/regression/differential/* "$out/seeds-differential/"
 cp tests/regression/dialogue/* "$out/seeds-dialogue/"

@@ -15,5 +15,9 @@ if ! command -v apt-get > /dev/null; then
   exit 1
 fi
 echo "installing ${missing[*]}"
+# Packages of another architecture (wine32:i386) need it added first.
+for arch in $(printf '%s\n' "${missing[@]}" | sed -n 's/.*:\(.*\)/\1/p' | sort -u); do
+  dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
+done
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,281 @@
+#!/usr/bin/env python3
+# Runs case files against the real binary, driven as a user would drive it:
+# through pipes with no terminal, or through a pseudo-terminal that is its
+# controlling terminal. Every wait is for something observable, and a wait
+# that runs out fails the case.
+#
+#   run_cases.py [--wine WINE] BINARY FILE...
+#
+# A case is a "[name]" line and "key: value" lines; every value is a Python
+# expression. Keys:
+#   via      "pipe" (the default) or "terminal"
+#   controlling  False: the terminal is not the process's controlling terminal
+#   args     command-line words
+#   stdin    bytes on a pipe, then its end (None: closed); on a terminal,
+#            standard input stays the terminal unless stdin is given
+#   stdout   "pipe" (default), "closed", "nonblocking" (read only once the
+#            writer waits on a full pipe), "leaves" (the reader goes away
+#            after 1 MB)
+#   ignore   signals the process starts with ignored, as under nohup
+#   each     signals: the case runs once for each, as SIG
+#   out      all of standard output; on a terminal, all of the screen
+#   err      all of standard error (default: nothing)
+#   end      the exit status, or the signal the process dies by (default 0)
+#   keys     with a case named "[example NAME]": examples/NAME.vek runs
+#            through a pipe with the keys after its line, and from a file with
+#            the keys typed on a terminal; out is what comes between the prompt
+#            and the closing words
+# Steps, done in order once the prompt is there:
+#   type     keys typed on the terminal
+#   wait     a text in the output, KEYS (the terminal has left line mode) or
+#            BUSY (the process has spent CPU time since the step began)
+#   kill     a signal; SIGINT on a terminal is typed as Ctrl-C
+#   hangup   the terminal goes away
+# On a terminal, and under --wine, a line end shows as CR LF. A terminal's
+# settings after the run must be those found before it. Under --wine only the
+# cases through pipes with no steps run, standard error unchecked.
+import argparse
+import fcntl
+import os
+import select
+import signal
+import sys
+import tempfile
+import termios
+import threading
+import time
+
+TIMEOUT = 30
+PROMPT = "Enter your program (max. 700 characters): "
+KEYS, BUSY = object(), object()
+ENV = {"G": "The Original VEK Language Interpreter for Win32\n"
+            "Written by the VEK project developers, 2026\n" + PROMPT,
+       "E": "\nProgram was end.\n",
+       "REFUSAL": "The Original VEK Interpreter does not support command line parameters.\n",
+       "NOTICE": "vek: program text longer than 700 characters; ran the first 700\n",
+       "KEYS": KEYS, "BUSY": BUSY, "INT": signal.SIGINT, "TERM": signal.SIGTERM,
+       "HUP": signal.SIGHUP, "QUIT": signal.SIGQUIT, "PIPE": signal.SIGPIPE}
+STEPS = ("type", "wait", "kill", "hangup")
+EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
+
+
+def parse(path):
+    cases = []
+    for line in open(path, encoding="utf-8"):
+        if line.startswith("["):
+            cases.append({"name": line.strip()[1:-1], "steps": []})
+        elif line.strip() and not line.startswith("#"):
+            key, _, value = (part.strip() for part in line.partition(":"))
+            if key in STEPS:
+                cases[-1]["steps"].append((key, value))
+            else:
+                cases[-1][key] = value
+    return cases
+
+
+def expand(case):
+    """Yields (name, values, steps): one run per way of an example, per signal."""
+    if case["name"].startswith("example "):
+        name, keys = case["name"][8:], eval(case.get("keys", '""'))
+        with open(os.path.join(EXAMPLES, name + ".vek"), encoding="latin-1") as file:
+            text = file.read()
+        tail = PROMPT + eval(case["out"]) + ENV["E"]
+        yield name + " (pipe)", {"stdin": text + "\n" + keys, "tail": tail}, []
+        steps = [("wait", KEYS), ("type", keys), ("wait", ENV["E"]), ("type", "k")]
+        yield name + " (terminal)", {"via": "terminal", "stdin": text, "tail": tail}, steps
+        return
+    for sig in eval(case["each"], ENV) if "each" in case else [None]:
+        env = dict(ENV, SIG=sig)
+        values = {k: eval(v, env) for k, v in case.items() if k not in ("name", "steps", "each")}
+        values.setdefault("end", sig or 0)
+        steps = [(k, eval(v, env) if v else None) for k, v in case["steps"]]
+        yield case["name"] + (f" ({sig.name})" if sig else ""), values, steps
+
+
+def raw(text):
+    return text.encode("latin-1")
+
+
+class Run:
+    """One process of the binary, its output taken in as it comes."""
+
+    def __init__(self, argv, values, crlf):
+        self.values, self.out, self.status = values, bytearray(), None
+        self.terminal = values.get("via") == "terminal"
+        self.crlf = crlf or self.terminal
+        self.stdout, stdin = values.get("stdout", "pipe"), values.get("stdin", "")
+        self.err = tempfile.TemporaryFile()
+        if self.terminal:
+            self.master, slave = os.openpty()
+            self.tty = os.dup(self.master)  # for its settings once the output has ended
+            self.before = termios.tcgetattr(self.tty)
+            fds = {0: slave, 1: slave, 2: slave}
+        else:
+            self.master, out = os.pipe() if self.stdout != "closed" else (None, None)
+            fds = {1: out, 2: self.err.fileno()}
+            if self.stdout == "nonblocking":
+                os.set_blocking(out, False)
+        if stdin is None or not self.terminal or "stdin" in values:
+            fds[0], feed = os.pipe() if stdin is not None else (None, None)
+            if feed:
+                threading.Thread(target=self.feed, args=(feed, raw(stdin)), daemon=True).start()
+        self.pid = os.fork()
+        if self.pid == 0:
+            self.child(argv, fds)
+        for fd in set(fds.values()) - {None, self.err.fileno()}:
+            os.close(fd)
+        if self.master is not None:
+            os.set_blocking(self.master, False)
+
+    def child(self, argv, fds):
+        try:
+            os.setsid()
+            for target, fd in fds.items():
+                os.close(target) if fd is None else os.dup2(fd, target)
+            if self.terminal and self.values.get("controlling", True):
+                fcntl.ioctl(1, termios.TIOCSCTTY, 0)
+            os.closerange(3, 1024)
+            for sig in (signal.SIGPIPE, signal.SIGINT, signal.SIGQUIT, signal.SIGHUP):
+                signal.signal(sig, signal.SIG_DFL)
+            for sig in self.values.get("ignore", ()):
+                signal.signal(sig, signal.SIG_IGN)
+            os.execv(argv[0], argv)
+        finally:
+            os._exit(127)
+
+    @staticmethod
+    def feed(fd, data):
+        try:
+            while data:
+                data = data[os.write(fd, data):]
+        except OSError:
+            pass  # the process stopped reading
+        os.close(fd)
+
+    def stat(self):
+        with open(f"/proc/{self.pid}/stat", encoding="ascii") as stat:
+            return stat.read().rsplit(")", 1)[1].split()
+
+    def pump(self):
+        """Takes in what the output has now; False once it has ended."""
+        if self.stdout == "nonblocking":
+            count = bytearray(4)
+            fcntl.ioctl(self.master, termios.FIONREAD, count)
+            full = int.from_bytes(count, sys.byteorder) >= 32768 and self.stat()[0] == "S"
+            if not full and self.poll() is None:
+                return True  # held back until the writer waits on a full pipe
+            self.stdout = "pipe"
+        try:
+            while self.master is not None and (chunk := os.read(self.master, 65536)):
+                self.out += chunk
+                if self.stdout == "leaves" and len(self.out) >= 1_000_000:
+                    break
+            else:
+                return self.close()
+        except BlockingIOError:
+            return True
+        except OSError:  # EIO: the terminal's other side has gone
+            return self.close()
+        return self.close() if self.stdout == "leaves" else True
+
+    def close(self):
+        if self.master is not None:
+            os.close(self.master)
+        self.master = None
+        return False
+
+    def poll(self):
+        if self.status is None:
+            pid, status = os.waitpid(self.pid, os.WNOHANG)
+            self.status = os.waitstatus_to_exitcode(status) if pid else None
+        return self.status
+
+    def until(self, done, what):
+        deadline = time.monotonic() + TIMEOUT
+        while not done():
+            if time.monotonic() > deadline:
+                raise AssertionError("timed out waiting for " + what)
+            if self.pump():
+                select.select([self.master], [], [], 0.01)
+            else:
+                time.sleep(0.002)
+
+    def shown(self, text):
+        return raw(text.replace("\n", "\r\n") if self.crlf else text)
+
+    def step(self, key, value):
+        if key == "type":
+            os.write(self.master, raw(value))
+        elif key == "hangup":
+            self.close()
+            os.close(self.tty)
+            self.terminal = False
+        elif key == "kill" and self.terminal and value == signal.SIGINT:
+            os.write(self.master, b"\x03")
+        elif key == "kill":
+            os.kill(self.pid, value)
+        elif value is KEYS:
+            self.until(lambda: not termios.tcgetattr(self.tty)[3] & termios.ECHO, "key mode")
+        elif value is BUSY:
+            ticks = lambda: sum(map(int, self.stat()[11:13]))  # user and system time
+            start = ticks()
+            self.until(lambda: ticks() >= start + 3, "the process to compute")
+        else:
+            self.until(lambda: self.shown(value) in self.out, repr(value))
+
+    def check(self, steps, wine):
+        """Runs the steps and waits for the end; returns what went wrong."""
+        try:
+            if self.terminal:
+                self.until(lambda: raw(PROMPT) in self.out, "the prompt")
+            for key, value in steps:
+                self.step(key, value)
+            self.until(lambda: self.poll() is not None and not self.pump(), "the end")
+        except AssertionError as e:
+            return str(e)
+        finally:
+            if self.poll() is None:
+                os.kill(self.pid, signal.SIGKILL)
+                os.waitpid(self.pid, 0)
+        v, wrong, out, end = self.values, [], bytes(self.out), self.values.get("end", 0)
+        if self.status != (-end if isinstance(end, signal.Signals) else end):
+            wrong.append(f"ended with {self.status}, not {end!r}")
+        if "tail" in v:
+            out = out[out.find(raw(PROMPT)):]
+        want = self.shown(v.get("tail", v.get("out", "")))
+        if ("out" in v or "tail" in v) and out != want:
+            wrong.append(f"output\n    got  {out!r}\n    want {want!r}")
+        self.err.seek(0)
+        if not wine and self.err.read() != raw(v.get("err", "")):
+            wrong.append("standard error said something else")
+        if self.terminal:
+            if termios.tcgetattr(self.tty) != self.before:
+                wrong.append("terminal settings not restored")
+            os.close(self.tty)
+        return "; ".join(wrong)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine")
+    parser.add_argument("binary")
+    parser.add_argument("files", nargs="+")
+    args = parser.parse_args()
+    argv = ([args.wine] if args.wine else []) + [os.path.abspath(args.binary)]
+    passed = failed = 0
+    for path in args.files:
+        for case in parse(path):
+            for name, values, steps in expand(case):
+                if args.wine and (steps or values.keys() & {"via", "stdout", "ignore"}):
+                    continue
+                run = Run(argv + values.get("args", []), values, bool(args.wine))
+                wrong = run.check(steps, args.wine)
+                passed, failed = passed + (not wrong), failed + bool(wrong)
+                if wrong:
+                    print(f"FAILED {os.path.basename(path)}: {name}: {wrong}")
+    print(f"{os.path.basename(args.binary)}: {passed} passed, {failed} failed")
+    return 1 if failed or not passed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
