@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fill(std::begin(prog), std::end(prog), '\0');
   std::fill(std::begin(mem), std::end(mem), 0);
   tmp = 0;
-  step_budget = 20000;
+  step_budget = jump_budget = 20000;
   if (Dialogue(1) != 0) std::abort();
   const std::string_view out = memory::out;
   if (!out.starts_with(kGreeting) || !out.ends_with(kEnd)) std::abort();

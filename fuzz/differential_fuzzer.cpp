@@ -1,7 +1,8 @@
-// The fast loop against the reference loop: from the same start, after the
-// same number of steps, the same output, registers, memory and keys read.
+// The fast loop and the native code against the reference loop: from the
+// same start, after the same number of steps (the fast loop) or jumps (the
+// native code), the same output, registers, memory and keys read.
 //
-// Input: steps (2 bytes), start position (2 bytes, modulo 701), registers
+// Input: steps or jumps (2 bytes), start position (2 bytes, modulo 701), registers
 // (4 x 4 bytes), 8 memory cells (2 bytes index modulo 1025, 4 bytes value),
 // the count of key bytes (1 byte), the keys, then the program text.
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "fuzz/memory_platform.h"
 #include "interpreter/bound.h"
 #include "interpreter/machine.h"
+#include "interpreter/native.h"
 #include "interpreter/reference.h"
 
 namespace {
@@ -38,7 +40,9 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
-Outcome Run(const std::uint8_t* data, std::size_t size, bool fast) {
+enum Loop { kFast, kNative, kReferenceSteps, kReferenceJumps };
+
+Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   const auto steps = Take<std::uint16_t>(data, size);
   const int start = Take<std::uint16_t>(data, size) % (kProgSize + 1);
   for (auto* r : {&a, &b, &c, &d}) *r = Take<std::int32_t>(data, size);
@@ -54,13 +58,14 @@ Outcome Run(const std::uint8_t* data, std::size_t size, bool fast) {
   size -= keys;
   std::fill(std::begin(prog), std::end(prog), '\0');
   std::copy_n(data, std::min(size, kProgSize), prog);
-  if (fast) {
-    step_budget = steps;
-    ExecVek(start);
-    step_budget = UINT64_MAX;
-  } else {
-    ExecVekSteps(start, steps);
+  step_budget = jump_budget = steps;
+  switch (loop) {
+    case kFast: ExecVekFast(start); break;
+    case kNative: ExecVekNative(start); break;
+    case kReferenceSteps: ExecVekSteps(start, steps); break;
+    case kReferenceJumps: ExecVekJumps(start, steps); break;
   }
+  step_budget = jump_budget = UINT64_MAX;
   console::Flush();
   return {memory::out, {a, b, c, d}, {std::begin(mem), std::end(mem)}, memory::InputLeft()};
 }
@@ -73,7 +78,8 @@ void Put(std::string& s, T value) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (!(Run(data, size, true) == Run(data, size, false))) std::abort();
+  if (!(Run(data, size, kFast) == Run(data, size, kReferenceSteps))) std::abort();
+  if (!(Run(data, size, kNative) == Run(data, size, kReferenceJumps))) std::abort();
   return 0;
 }
 

@@ -5,25 +5,29 @@
 
 namespace {
 
-template <bool kBounded>
-std::uint64_t Run(int n, std::uint64_t max_steps) {
-  std::uint64_t steps = 0;
+enum class Bound { kNone, kSteps, kJumps };
+
+// With a bound, stops after max steps, or instead of the jump past max jumps.
+template <Bound kBound>
+std::uint64_t Run(int n, std::uint64_t max) {
+  std::uint64_t count = 0;
   // One loop over the current position; a jump is a plain assignment to n.
-#define JUMP(target) \
-  {                  \
-    n = (target);    \
-    continue;        \
+#define JUMP(target)                                           \
+  {                                                            \
+    if (kBound == Bound::kJumps && count++ == max) return max; \
+    n = (target);                                              \
+    continue;                                                  \
   }
-#define STOP() return steps
+#define STOP() return count
 #define STEP(ch, name, effect) \
   case ch: {                   \
     effect;                    \
     break;                     \
   }
   while (n >= 0 && n < static_cast<int>(kProgSize)) {
-    if constexpr (kBounded) {
-      if (steps == max_steps) break;
-      ++steps;
+    if constexpr (kBound == Bound::kSteps) {
+      if (count == max) break;
+      ++count;
     }
     switch (prog[n]) {
       VEK_INSTRUCTIONS(STEP)
@@ -35,15 +39,19 @@ std::uint64_t Run(int n, std::uint64_t max_steps) {
 #undef STEP
 #undef STOP
 #undef JUMP
-  return steps;
+  return count;
 }
 
 }  // namespace
 
 void ExecVekReference(int n) {
-  Run<false>(n, 0);
+  Run<Bound::kNone>(n, 0);
 }
 
 std::uint64_t ExecVekSteps(int n, std::uint64_t max_steps) {
-  return Run<true>(n, max_steps);
+  return Run<Bound::kSteps>(n, max_steps);
+}
+
+void ExecVekJumps(int n, std::uint64_t max_jumps) {
+  Run<Bound::kJumps>(n, max_jumps);
 }

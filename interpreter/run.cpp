@@ -4,6 +4,7 @@
 #include "interpreter/decode.h"
 #include "interpreter/instructions.h"
 #include "interpreter/machine.h"
+#include "interpreter/native.h"
 
 #if defined(VEK_STEP_BOUND)
 #include "interpreter/bound.h"
@@ -20,7 +21,7 @@ namespace {
 Op ops[kProgSize + 1];  // prog is read-only during a run: decoded once per run
 }  // namespace
 
-void ExecVek(int n) {
+void ExecVekFast(int n) {
   if (n < 0 || n > kEndPos) return;
   Decode(prog, ops);
   for (Op& o : ops) {
