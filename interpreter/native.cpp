@@ -9,7 +9,9 @@
 
 #if defined(__x86_64__) || defined(_M_X64)
 
+#include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "console/console.h"
 #include "console/platform.h"
@@ -27,7 +29,6 @@ using namespace x64;  // NOLINT(google-build-using-namespace)
 constexpr Reg A = RBX, B = R12, C = R13, D = R14, MEM = R15, OUT = RBP;
 constexpr int kExit = kEndPos + 1;  // label of the way out
 constexpr std::int32_t kLastCell = kMemCells - 1;
-constexpr std::size_t kTableSize = 8 * (kProgSize + 1);  // an address per position
 
 // Calls out: no arguments, the platform's own calling convention.
 std::int32_t CallKey() {
@@ -57,24 +58,34 @@ bool Folds(char ch) {  // an addition or a no-op
          std::strchr("?=^@&%{}.,:;#N$(>-+", ch) == nullptr;
 }
 
+// Bounds that no program text reaches: at most about 130 bytes of code and
+// four fixes per position.
+constexpr std::size_t kCodeCap = 1 << 17;
+constexpr int kFixCap = 4 * (kEndPos + 1);
+
 struct Compiler {
   Asm as;
   std::size_t at[kExit + 1] = {};  // each position's entry, and the way out
   int alias[kProgSize] = {};       // a position whose entry is that of another
   struct Fix {
-    std::size_t end;
+    std::uint32_t end;
     int label;
   };
-  std::vector<Fix> fixes;           // rel32 jumps to a label
-  std::vector<std::size_t> tables;  // rel32 of the jump table's address
+  Fix fixes[kFixCap] = {};  // rel32 jumps to a label
+  int n_fixes = 0;
+  std::size_t tables[kProgSize] = {};  // rel32 of the jump table's address
+  int n_tables = 0;
   struct Stub {
     int pos;
     std::int32_t x, y;
-    int then;
-  };  // then < 0: the entry of =
-  std::vector<Stub> stubs;
+    int then;  // < 0: the entry of =
+  };
+  Stub stubs[kProgSize] = {};
+  int n_stubs = 0;
 
-  void To(int label) { fixes.push_back({as.Here(), label}); }
+  void To(int label) {
+    if (n_fixes < kFixCap) fixes[n_fixes++] = {static_cast<std::uint32_t>(as.Here()), label};
+  }
   void JumpTo(int label) { as.Jmp(), To(label); }
   void JumpIf(Cond cc, int label) { as.Jcc(cc), To(label); }
   std::size_t Skip(Cond cc) {
@@ -94,7 +105,7 @@ struct Compiler {
     as.CmpImm(A, kEndPos);
     JumpIf(kAbove, kExit);
     Count();
-    as.Bytes({0x48, 0x8D, 0x05}), as.Imm<std::int32_t>(0), tables.push_back(as.Here());
+    as.Bytes({0x48, 0x8D, 0x05}), as.Imm<std::int32_t>(0), tables[n_tables++] = as.Here();
     as.RM({0xFF}, 4, RAX, A, 3);  // jmp [rax + a * 8]
   }
   void Add(std::int32_t x, std::int32_t y) {
@@ -191,7 +202,7 @@ struct Compiler {
       if (x == 0 && y == 0) {
         alias[i] = q;
       } else {
-        stubs.push_back({i, x, y, q});
+        stubs[n_stubs++] = {i, x, y, q};
       }
     }
     at[p] = as.Here();
@@ -211,14 +222,13 @@ struct Compiler {
       const std::size_t differ = Skip(kNotEqual);
       Count(), JumpTo(Target(x));
       Land(differ);
-      stubs.push_back({q, 0, 0, -1});
+      stubs[n_stubs++] = {q, 0, 0, -1};
     }
     return q + 1;
   }
 
   void Compile(const char* text) {
     std::fill(std::begin(alias), std::end(alias), -1);
-    as.code.reserve(1 << 16);
     for (const Reg r : {RBX, RBP, R12, R13, R14, R15}) as.Push(r);
     as.Bytes({0x48, 0x83, 0xEC, 0x28});  // sub rsp, 40: aligned, and room for calls out
     for (const auto& [r, v] : {std::pair{A, &a}, {B, &b}, {C, &c}, {D, &d}}) {
@@ -241,7 +251,7 @@ struct Compiler {
     as.Bytes({0x48, 0x83, 0xC4, 0x28});
     for (const Reg r : {R15, R14, R13, R12, RBP, RBX}) as.Pop(r);
     as.Byte(0xC3);
-    for (const Stub& s : stubs) {
+    for (const Stub& s : std::span(stubs, n_stubs)) {
       at[s.pos] = as.Here();
       if (s.then < 0) {  // = entered by a jump: a is not known
         as.Cmp32(C, D);
@@ -255,10 +265,12 @@ struct Compiler {
     for (int p = 0; p < kEndPos; ++p) {
       if (alias[p] >= 0) at[p] = at[alias[p]];
     }
-    for (const Fix& f : fixes) as.Patch(f.end, at[f.label]);
+    for (const Fix& f : std::span(fixes, n_fixes)) as.Patch(f.end, at[f.label]);
     while (as.Here() % 8 != 0) as.Byte(0xCC);
-    for (const std::size_t t : tables) as.Patch(t, as.Here());
-    as.code.resize(as.Here() + kTableSize);
+    for (const std::size_t t : std::span(tables, n_tables)) as.Patch(t, as.Here());
+    for (int p = 0; p <= kEndPos; ++p) {
+      as.Imm(reinterpret_cast<std::uint64_t>(as.code + at[p]));  // the jump table
+    }
   }
 };
 
@@ -266,26 +278,21 @@ struct Compiler {
 
 bool ExecVekNative(int n) {
   if (n < 0 || n > kEndPos) return true;
-  static Compiler k;  // its arrays stay off the stack
-  k = Compiler{};
+  static Compiler k;  // its arrays stay off the stack, and only what is used is touched
+  k.as = Asm{};
+  k.n_fixes = k.n_tables = k.n_stubs = 0;
+  // Pages never touched take no memory.
+  k.as.code = static_cast<std::uint8_t*>(platform::CodeMap(kCodeCap));
+  if (k.as.code == nullptr) return false;
+  k.as.cap = kCodeCap;
   k.Compile(prog);
-  const std::size_t size = k.as.Here();
-  auto* code = static_cast<std::uint8_t*>(platform::CodeMap(size));
-  if (code == nullptr) return false;
-  std::memcpy(code, k.as.code.data(), size);
-  std::uint8_t* table = code + size - kTableSize;
-  for (int p = 0; p <= kEndPos; ++p) {
-    const std::uint8_t* target = code + k.at[p];
-    std::memcpy(table + sizeof target * p, &target, sizeof target);
+  const bool ok = k.as.Fits() && k.n_fixes < kFixCap && platform::CodeSeal(k.as.code, kCodeCap);
+  if (ok) {
+    entry = k.as.code + k.at[n];
+    reinterpret_cast<void (*)()>(k.as.code)();
   }
-  if (!platform::CodeSeal(code, size)) {
-    platform::CodeUnmap(code, size);
-    return false;
-  }
-  entry = code + k.at[n];
-  reinterpret_cast<void (*)()>(code)();
-  platform::CodeUnmap(code, size);
-  return true;
+  platform::CodeUnmap(k.as.code, kCodeCap);
+  return ok;
 }
 
 #else

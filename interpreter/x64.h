@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 namespace x64 {
 
@@ -25,16 +24,24 @@ enum Cond : std::uint8_t { kBelow = 0x2, kEqual = 0x4, kNotEqual = 0x5, kAbove =
 inline constexpr std::uint8_t kNoIndex = 0xff;
 
 struct Asm {
-  std::vector<std::uint8_t> code;
+  std::uint8_t* code = nullptr;  // cap bytes; what would not fit is counted, not written
+  std::size_t size = 0;
+  std::size_t cap = 0;
 
-  std::size_t Here() const { return code.size(); }
-  void Byte(std::uint8_t b) { code.push_back(b); }
-  void Bytes(std::initializer_list<std::uint8_t> bs) { code.insert(code.end(), bs); }
+  std::size_t Here() const { return size; }
+  bool Fits() const { return size <= cap; }
+  void Byte(std::uint8_t b) {
+    if (size < cap) code[size] = b;
+    ++size;
+  }
+  void Bytes(std::initializer_list<std::uint8_t> bs) {
+    for (const std::uint8_t b : bs) Byte(b);
+  }
   template <typename T>
   void Imm(T v) {
     std::uint8_t b[sizeof v];
     std::memcpy(b, &v, sizeof v);
-    code.insert(code.end(), b, b + sizeof v);
+    for (const std::uint8_t x : b) Byte(x);
   }
   // The REX prefix, when one is needed. (Byte stores use BL and R12B only:
   // neither is changed by a REX prefix being there or not.)
@@ -94,7 +101,7 @@ struct Asm {
   void Patch(std::size_t end, std::size_t target) {
     const auto rel = static_cast<std::int32_t>(static_cast<std::int64_t>(target) -
                                                static_cast<std::int64_t>(end));
-    std::memcpy(&code[end - 4], &rel, 4);
+    if (end <= cap) std::memcpy(code + end - 4, &rel, 4);
   }
 };
 
