@@ -2,9 +2,10 @@
 // same start, after the same number of steps (the fast loop) or jumps (the
 // native code), the same output, registers, memory and keys read.
 //
-// Input: steps or jumps (2 bytes), start position (2 bytes, modulo 701), registers
-// (4 x 4 bytes), 8 memory cells (2 bytes index modulo 1025, 4 bytes value),
-// the count of key bytes (1 byte), the keys, then the program text.
+// Input: steps (2 bytes; a 64th of them are the jumps), start position
+// (2 bytes, modulo 701), registers (4 x 4 bytes), 8 memory cells (2 bytes
+// index modulo 1025, 4 bytes value), the count of key bytes (1 byte), the
+// keys, then the program text.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -58,12 +59,14 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   size -= keys;
   std::fill(std::begin(prog), std::end(prog), '\0');
   std::copy_n(data, std::min(size, kProgSize), prog);
-  step_budget = jump_budget = steps;
+  const std::uint64_t jumps = steps / 64;  // a jump may take up to 700 steps
+  step_budget = steps;
+  jump_budget = jumps;
   switch (loop) {
     case kFast: ExecVekFast(start); break;
     case kNative: ExecVekNative(start); break;
     case kReferenceSteps: ExecVekSteps(start, steps); break;
-    case kReferenceJumps: ExecVekJumps(start, steps); break;
+    case kReferenceJumps: ExecVekJumps(start, jumps); break;
   }
   step_budget = jump_budget = UINT64_MAX;
   console::Flush();
@@ -96,7 +99,7 @@ std::string RandomInput(std::mt19937& rng) {
     }
   };
   std::string s;
-  Put<std::uint16_t>(s, pick(5000));
+  Put<std::uint16_t>(s, pick(65536));
   Put<std::uint16_t>(s, pick(2) != 0 ? 0 : pick(kProgSize + 1));
   for (int i = 0; i < 4; ++i) Put(s, value());
   for (int i = 0; i < 8; ++i) {
