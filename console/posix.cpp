@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/mman.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -178,24 +177,6 @@ void Close() {
 void Abandon() {
   LeaveKeyMode();
   _exit(1);
-}
-
-void* CodeMap(std::size_t size) {
-  void* code = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  return code == MAP_FAILED ? nullptr : code;
-}
-
-bool CodeSeal(void* code, std::size_t size) {
-#if defined(VEK_REFUSE_EXEC_MEMORY)  // a test build, as on a system that forbids it
-  errno = EACCES;
-  return (void)code, (void)size, false;
-#else
-  return mprotect(code, size, PROT_READ | PROT_EXEC) == 0;
-#endif
-}
-
-void CodeUnmap(void* code, std::size_t size) {
-  munmap(code, size);
 }
 
 }  // namespace platform

@@ -1,7 +1,5 @@
 #include "fuzz/memory_platform.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -52,15 +50,5 @@ void WriteErr(const char* /*text*/) {}
 void Close() {}
 void Abandon() {
   std::abort();
-}
-void* CodeMap(std::size_t size) {
-  void* code = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  return code == MAP_FAILED ? nullptr : code;
-}
-bool CodeSeal(void* code, std::size_t size) {
-  return mprotect(code, size, PROT_READ | PROT_EXEC) == 0;
-}
-void CodeUnmap(void* code, std::size_t size) {
-  munmap(code, size);
 }
 }  // namespace platform

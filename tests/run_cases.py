@@ -23,8 +23,8 @@
 #   end      the exit status, or the signal the process dies by (default 0)
 #   keys     with a case named "[example NAME]": examples/NAME.vek runs
 #            through a pipe with the keys after its line, and from a file with
-#            the keys typed on a terminal; out is what comes between the prompt
-#            and the closing words
+#            the keys typed on a terminal; out is what it writes between the
+#            prompt and the closing words
 # Steps, done in order once the prompt is there:
 #   type     keys typed on the terminal
 #   wait     a text in the output, KEYS (the terminal has left line mode) or
@@ -34,7 +34,6 @@
 # On a terminal, and under --wine, a line end shows as CR LF. A terminal's
 # settings after the run must be those found before it. Under --wine only the
 # cases through pipes with no steps run, standard error unchecked.
-import argparse
 import fcntl
 import os
 import select
@@ -59,37 +58,26 @@ STEPS = ("type", "wait", "kill", "hangup")
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
 
 
-def parse(path):
-    cases = []
-    for line in open(path, encoding="utf-8"):
-        if line.startswith("["):
-            cases.append({"name": line.strip()[1:-1], "steps": []})
-        elif line.strip() and not line.startswith("#"):
-            key, _, value = (part.strip() for part in line.partition(":"))
-            if key in STEPS:
-                cases[-1]["steps"].append((key, value))
-            else:
-                cases[-1][key] = value
-    return cases
-
-
-def expand(case):
-    """Yields (name, values, steps): one run per way of an example, per signal."""
-    if case["name"].startswith("example "):
-        name, keys = case["name"][8:], eval(case.get("keys", '""'))
-        with open(os.path.join(EXAMPLES, name + ".vek"), encoding="latin-1") as file:
-            text = file.read()
-        tail = PROMPT + eval(case["out"]) + ENV["E"]
-        yield name + " (pipe)", {"stdin": text + "\n" + keys, "tail": tail}, []
-        steps = [("wait", KEYS), ("type", keys), ("wait", ENV["E"]), ("type", "k")]
-        yield name + " (terminal)", {"via": "terminal", "stdin": text, "tail": tail}, steps
-        return
-    for sig in eval(case["each"], ENV) if "each" in case else [None]:
-        env = dict(ENV, SIG=sig)
-        values = {k: eval(v, env) for k, v in case.items() if k not in ("name", "steps", "each")}
-        values.setdefault("end", sig or 0)
-        steps = [(k, eval(v, env) if v else None) for k, v in case["steps"]]
-        yield case["name"] + (f" ({sig.name})" if sig else ""), values, steps
+def cases(path):
+    """Yields (name, values, steps) for each run the file asks for."""
+    for case in open(path, encoding="utf-8").read().split("\n["):
+        lines = [line for line in case.splitlines() if line.strip() and line[0] != "#"]
+        if not lines:
+            continue
+        name, pairs = lines[0].strip("[]"), [line.partition(":")[::2] for line in lines[1:]]
+        for sig in eval(dict(pairs).get("each", "[None]"), ENV):
+            env = dict(ENV, SIG=sig)
+            values = {k.strip(): eval(v, env) for k, v in pairs if k.strip() not in STEPS}
+            steps = [(k, eval(v, env) if v.strip() else None) for k, v in pairs if k in STEPS]
+            values.setdefault("end", sig or 0)
+            if name.startswith("example "):
+                with open(os.path.join(EXAMPLES, name[8:] + ".vek"), encoding="latin-1") as f:
+                    text, keys = f.read(), values.get("keys", "")
+                out = ENV["G"] + values["out"] + ENV["E"]
+                yield name + " (pipe)", {"stdin": text + "\n" + keys, "out": out, "end": 0}, []
+                steps = [("wait", KEYS), ("type", keys), ("wait", ENV["E"]), ("type", "k")]
+                name, values = name + " (terminal)", dict(via="terminal", stdin=text, out=out, end=0)
+            yield name + (f" ({sig.name})" if sig else ""), values, steps
 
 
 def raw(text):
@@ -99,10 +87,9 @@ def raw(text):
 class Run:
     """One process of the binary, its output taken in as it comes."""
 
-    def __init__(self, argv, values, crlf):
-        self.values, self.out, self.status = values, bytearray(), None
+    def __init__(self, argv, values, wine):
+        self.values, self.out, self.status, self.wine = values, bytearray(), None, wine
         self.terminal = values.get("via") == "terminal"
-        self.crlf = crlf or self.terminal
         self.stdout, stdin = values.get("stdout", "pipe"), values.get("stdin", "")
         self.err = tempfile.TemporaryFile()
         if self.terminal:
@@ -115,10 +102,11 @@ class Run:
             fds = {1: out, 2: self.err.fileno()}
             if self.stdout == "nonblocking":
                 os.set_blocking(out, False)
-        if stdin is None or not self.terminal or "stdin" in values:
-            fds[0], feed = os.pipe() if stdin is not None else (None, None)
-            if feed:
-                threading.Thread(target=self.feed, args=(feed, raw(stdin)), daemon=True).start()
+        if stdin is None:
+            fds[0] = None
+        elif not self.terminal or "stdin" in values:
+            fds[0], feed = os.pipe()
+            threading.Thread(target=self.feed, args=(feed, raw(stdin)), daemon=True).start()
         self.pid = os.fork()
         if self.pid == 0:
             self.child(argv, fds)
@@ -169,14 +157,12 @@ class Run:
             while self.master is not None and (chunk := os.read(self.master, 65536)):
                 self.out += chunk
                 if self.stdout == "leaves" and len(self.out) >= 1_000_000:
-                    break
-            else:
-                return self.close()
+                    return self.close()
+            return self.close()
         except BlockingIOError:
             return True
         except OSError:  # EIO: the terminal's other side has gone
             return self.close()
-        return self.close() if self.stdout == "leaves" else True
 
     def close(self):
         if self.master is not None:
@@ -201,14 +187,13 @@ class Run:
                 time.sleep(0.002)
 
     def shown(self, text):
-        return raw(text.replace("\n", "\r\n") if self.crlf else text)
+        return raw(text.replace("\n", "\r\n") if self.wine or self.terminal else text)
 
     def step(self, key, value):
         if key == "type":
             os.write(self.master, raw(value))
         elif key == "hangup":
-            self.close()
-            os.close(self.tty)
+            self.close(), os.close(self.tty)
             self.terminal = False
         elif key == "kill" and self.terminal and value == signal.SIGINT:
             os.write(self.master, b"\x03")
@@ -223,7 +208,7 @@ class Run:
         else:
             self.until(lambda: self.shown(value) in self.out, repr(value))
 
-    def check(self, steps, wine):
+    def check(self, steps):
         """Runs the steps and waits for the end; returns what went wrong."""
         try:
             if self.terminal:
@@ -232,50 +217,42 @@ class Run:
                 self.step(key, value)
             self.until(lambda: self.poll() is not None and not self.pump(), "the end")
         except AssertionError as e:
-            return str(e)
+            return [str(e)]
         finally:
             if self.poll() is None:
                 os.kill(self.pid, signal.SIGKILL)
                 os.waitpid(self.pid, 0)
-        v, wrong, out, end = self.values, [], bytes(self.out), self.values.get("end", 0)
+        v, end, wrong = self.values, self.values["end"], []
         if self.status != (-end if isinstance(end, signal.Signals) else end):
             wrong.append(f"ended with {self.status}, not {end!r}")
-        if "tail" in v:
-            out = out[out.find(raw(PROMPT)):]
-        want = self.shown(v.get("tail", v.get("out", "")))
-        if ("out" in v or "tail" in v) and out != want:
-            wrong.append(f"output\n    got  {out!r}\n    want {want!r}")
+        if "out" in v and bytes(self.out) != self.shown(v["out"]):
+            wrong.append(f"output\n    got  {bytes(self.out)!r}\n    want {self.shown(v['out'])!r}")
         self.err.seek(0)
-        if not wine and self.err.read() != raw(v.get("err", "")):
+        if not self.wine and self.err.read() != raw(v.get("err", "")):
             wrong.append("standard error said something else")
         if self.terminal:
             if termios.tcgetattr(self.tty) != self.before:
                 wrong.append("terminal settings not restored")
             os.close(self.tty)
-        return "; ".join(wrong)
+        return wrong
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--wine")
-    parser.add_argument("binary")
-    parser.add_argument("files", nargs="+")
-    args = parser.parse_args()
-    argv = ([args.wine] if args.wine else []) + [os.path.abspath(args.binary)]
+def main(args):
+    wine = args[1] if args[0] == "--wine" else None
+    binary, files = (args[2], args[3:]) if wine else (args[0], args[1:])
     passed = failed = 0
-    for path in args.files:
-        for case in parse(path):
-            for name, values, steps in expand(case):
-                if args.wine and (steps or values.keys() & {"via", "stdout", "ignore"}):
-                    continue
-                run = Run(argv + values.get("args", []), values, bool(args.wine))
-                wrong = run.check(steps, args.wine)
-                passed, failed = passed + (not wrong), failed + bool(wrong)
-                if wrong:
-                    print(f"FAILED {os.path.basename(path)}: {name}: {wrong}")
-    print(f"{os.path.basename(args.binary)}: {passed} passed, {failed} failed")
+    for path in files:
+        for name, values, steps in cases(path):
+            if wine and (steps or values.keys() & {"via", "stdout", "ignore"}):
+                continue
+            argv = ([wine] if wine else []) + [os.path.abspath(binary)] + values.get("args", [])
+            wrong = Run(argv, values, wine).check(steps)
+            passed, failed = passed + (not wrong), failed + bool(wrong)
+            if wrong:
+                print(f"FAILED {os.path.basename(path)}: {name}: {'; '.join(wrong)}")
+    print(f"{os.path.basename(binary)}: {passed} passed, {failed} failed")
     return 1 if failed or not passed else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv[1:]))
