@@ -29,17 +29,16 @@ bench: build
 	tools/deps.sh $(BENCH_DEPS)
 	cmake --build --preset dev --target bench
 
-# Each harness for FUZZ_SECONDS, seeded from examples/; what it finds lands in build/fuzz/.
+# The harness for FUZZ_SECONDS, seeded from examples/ and the kept inputs;
+# what it finds lands in build/fuzz/.
 FUZZ_SECONDS ?= 60
 fuzz:
 	tools/deps.sh $(BUILD_DEPS) $(FUZZ_DEPS)
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	./fuzz/seed.sh build/fuzz
-	./build/fuzz/fuzz/differential_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	    -artifact_prefix=build/fuzz/differential- build/fuzz/corpus-differential build/fuzz/seeds-differential
-	./build/fuzz/fuzz/dialogue_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	    -artifact_prefix=build/fuzz/dialogue- build/fuzz/corpus-dialogue build/fuzz/seeds-dialogue
+	./build/fuzz/fuzz/vek_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build/fuzz/ build/fuzz/corpus build/fuzz/seeds tests/regression
 
 # The Windows console program, 32-bit and 64-bit, into build/win32 and build/win64.
 windows:

@@ -1,16 +1,17 @@
-// Without libFuzzer: runs a harness once on each file named, so that kept
+// Without libFuzzer: runs the harness on each file named, so that kept
 // inputs (tests/regression/) stay checked in every build, and with
-// --random N SEED on N inputs of the harness's own making.
+// --random N SEED first on N made-up inputs: bytes drawn mostly from the
+// instruction characters and from 0, 0x7f, 0x80 and 0xff.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
-std::string RandomInput(std::mt19937& rng) __attribute__((weak));
 
 namespace {
 void Replay(const std::string& bytes) {
@@ -21,10 +22,21 @@ void Replay(const std::string& bytes) {
 int main(int argc, char** argv) {
   int first = 1;
   long made = 0;
-  if (argc > 3 && std::string(argv[1]) == "--random" && RandomInput != nullptr) {
+  if (argc > 3 && std::strcmp(argv[1], "--random") == 0) {
     made = std::atol(argv[2]);
     std::mt19937 rng(static_cast<std::mt19937::result_type>(std::atol(argv[3])));
-    for (long i = 0; i < made; ++i) Replay(RandomInput(rng));
+    const std::string common = "?=^!*<)@&%{}.,:;#N$(>-+!!<<**))";
+    const std::string edges("\0\x7f\x80\xff", 4);
+    for (long i = 0; i < made; ++i) {
+      std::string input(rng() % (rng() % 4 == 0 ? 800 : 120), '\0');
+      for (char& ch : input) {
+        const unsigned pick = rng();
+        ch = pick % 4 < 2    ? common[pick / 4 % common.size()]
+             : pick % 4 == 2 ? edges[pick / 4 % 4]
+                             : static_cast<char>(pick / 4);
+      }
+      Replay(input);
+    }
     first = 4;
   }
   for (int i = first; i < argc; ++i) {

@@ -1,6 +1,9 @@
-// The fast loop and the native code against the reference loop: from the
-// same start, after the same number of steps (the fast loop) or jumps (the
-// native code), the same output, registers, memory and keys read.
+// The fuzzing harness, also replayed by make test. Whatever the input:
+// - from the start it describes, the fast loop after the same number of steps
+//   and the native code after the same number of jumps agree with the
+//   reference loop on output, registers, memory and keys read;
+// - the whole dialogue, with the input as standard input and no terminal,
+//   writes the greeting first and the closing words last.
 //
 // Input: steps (2 bytes; a 64th of them are the jumps), start position
 // (2 bytes, modulo 701), registers (4 x 4 bytes), 8 memory cells (2 bytes
@@ -10,11 +13,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "console/console.h"
+#include "dialogue/dialogue.h"
 #include "fuzz/memory_platform.h"
 #include "interpreter/bound.h"
 #include "interpreter/machine.h"
@@ -33,13 +38,9 @@ T Take(const std::uint8_t*& data, std::size_t& size) {
   return value;
 }
 
-struct Outcome {
-  std::string out;
-  std::int32_t regs[4];
-  std::vector<std::int32_t> mem;
-  std::size_t keys_left;
-  bool operator==(const Outcome&) const = default;
-};
+// Output, registers, memory, and the keys not read.
+using Outcome =
+    std::tuple<std::string, std::vector<std::int32_t>, std::vector<std::int32_t>, std::size_t>;
 
 enum Loop { kFast, kNative, kReferenceSteps, kReferenceJumps };
 
@@ -73,45 +74,23 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   return {memory::out, {a, b, c, d}, {std::begin(mem), std::end(mem)}, memory::InputLeft()};
 }
 
-template <typename T>
-void Put(std::string& s, T value) {
-  s.append(reinterpret_cast<const char*>(&value), sizeof value);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (!(Run(data, size, kFast) == Run(data, size, kReferenceSteps))) std::abort();
-  if (!(Run(data, size, kNative) == Run(data, size, kReferenceJumps))) std::abort();
-  return 0;
-}
+  if (Run(data, size, kFast) != Run(data, size, kReferenceSteps)) std::abort();
+  if (Run(data, size, kNative) != Run(data, size, kReferenceJumps)) std::abort();
 
-// For replays: programs mostly of instructions, runs of increments among them,
-// values at the edges, jumps into the middle of anything.
-std::string RandomInput(std::mt19937& rng) {
-  auto pick = [&](unsigned n) { return static_cast<int>(rng() % n); };
-  auto value = [&]() -> std::int32_t {
-    switch (pick(4)) {
-      case 0: return pick(kProgSize + 1);  // a position or a cell
-      case 1: return pick(21) - 10;
-      case 2: return pick(2) != 0 ? INT32_MAX - pick(3) : INT32_MIN + pick(3);
-      default: return static_cast<std::int32_t>(rng());
-    }
-  };
-  std::string s;
-  Put<std::uint16_t>(s, pick(65536));
-  Put<std::uint16_t>(s, pick(2) != 0 ? 0 : pick(kProgSize + 1));
-  for (int i = 0; i < 4; ++i) Put(s, value());
-  for (int i = 0; i < 8; ++i) {
-    Put<std::uint16_t>(s, pick(kMemCells));
-    Put(s, pick(2) != 0 ? 0 : value());
-  }
-  s += static_cast<char>(pick(6));
-  for (int i = 0; i < 5; ++i) s += static_cast<char>(rng());
-  const int length = 1 + pick(pick(4) == 0 ? kProgSize : 40);
-  for (int p = 0; p < length; ++p) {
-    const char* set = pick(3) == 0 ? "!<*)" : "?=^!*<)@&%{}.,:;#N$(>-+";
-    s += pick(8) != 0 ? set[pick(std::strlen(set))] : static_cast<char>(rng());
-  }
-  return s;
+  constexpr std::string_view kGreeting =
+      "The Original VEK Language Interpreter for Win32\n"
+      "Written by the VEK project developers, 2026\n"
+      "Enter your program (max. 700 characters): ";
+  memory::Reset({reinterpret_cast<const char*>(data), size}, 4096);
+  std::fill(std::begin(mem), std::end(mem), 0);
+  step_budget = 20000;
+  jump_budget = 300;
+  if (Dialogue(1) != 0) std::abort();
+  step_budget = jump_budget = UINT64_MAX;
+  const std::string_view out = memory::out;
+  if (!out.starts_with(kGreeting) || !out.ends_with("\nProgram was end.\n")) std::abort();
+  return 0;
 }
