@@ -1,23 +1,35 @@
 #!/usr/bin/env bash
-# Installs whichever of the named Debian packages are missing (as root, or
-# through sudo). Called by the Makefile's targets, so that each does its own
-# set-up on a fresh machine.
+# Installs whichever of the named Debian packages are missing, as root or
+# through sudo: one line says what and why, the package manager's own output
+# goes to build/deps.log. Without root or sudo it says what to run as root.
+#   deps.sh WHY PACKAGE...
 set -euo pipefail
+why=$1
+shift
 missing=()
 for p in "$@"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
-sudo=
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-if ! command -v apt-get > /dev/null; then
-  echo "missing packages, and no apt-get to install them: ${missing[*]}" >&2
+# Packages of another architecture (wine32:i386) need it added first.
+arches=$(printf '%s\n' "${missing[@]}" | sed -n 's/.*:\(.*\)/\1/p' | sort -u)
+steps=""
+for arch in $arches; do
+  dpkg --print-foreign-architectures | grep -qx "$arch" || steps+="dpkg --add-architecture $arch && "
+done
+steps+="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+  run=(sh -c "$steps")
+elif command -v sudo > /dev/null; then
+  run=(sudo sh -c "$steps")
+else
+  echo "vek: ${missing[*]} must be installed $why, which takes root; as root, run: $steps" >&2
   exit 1
 fi
-echo "installing ${missing[*]}"
-# Packages of another architecture (wine32:i386) need it added first.
-for arch in $(printf '%s\n' "${missing[@]}" | sed -n 's/.*:\(.*\)/\1/p' | sort -u); do
-  dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
-done
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+mkdir -p build
+log=build/deps.log
+echo "installing ${missing[*]} $why (log: $log)"
+if ! "${run[@]}" >> "$log" 2>&1; then
+  echo "vek: installing ${missing[*]} failed; see $log" >&2
+  exit 1
+fi
