@@ -1,4 +1,4 @@
-// Test and fuzz builds only (VEK_STEP_BOUND): the fast loop stops after
+// Test, fuzz and web builds only (VEK_STEP_BOUND): the fast loop stops after
 // step_budget steps, the native code instead of its jump_budget + 1st jump.
 // The product has no bound.
 #pragma once
@@ -7,3 +7,9 @@
 
 inline std::uint64_t step_budget = UINT64_MAX;
 inline std::uint64_t jump_budget = UINT64_MAX;
+// Where a bounded run of the fast or the reference loop stopped: the
+// position to go on from, or -1 once the run has ended.
+inline int stop_at = -1;
+// If set, the fast and the reference loop stop before a key read while it
+// says that no key is waiting.
+inline bool (*key_hook)() = nullptr;

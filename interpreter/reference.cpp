@@ -1,5 +1,6 @@
 #include "interpreter/reference.h"
 
+#include "interpreter/bound.h"
 #include "interpreter/instructions.h"
 #include "interpreter/machine.h"
 
@@ -7,7 +8,8 @@ namespace {
 
 enum class Bound { kNone, kSteps, kJumps };
 
-// With a bound, stops after max steps, or instead of the jump past max jumps.
+// With a bound, stops after max steps (or before a key read with no key
+// waiting), or instead of the jump past max jumps.
 template <Bound kBound>
 std::uint64_t Run(int n, std::uint64_t max) {
   std::uint64_t count = 0;
@@ -18,7 +20,9 @@ std::uint64_t Run(int n, std::uint64_t max) {
     n = (target);                                              \
     continue;                                                  \
   }
-#define STOP() return count
+#define STOP()  \
+  stop_at = -1; \
+  return count
 #define STEP(ch, name, effect) \
   case ch: {                   \
     effect;                    \
@@ -26,7 +30,11 @@ std::uint64_t Run(int n, std::uint64_t max) {
   }
   while (n >= 0 && n < static_cast<int>(kProgSize)) {
     if constexpr (kBound == Bound::kSteps) {
-      if (count == max) break;
+      const bool key = prog[n] == ',' || prog[n] == ';';
+      if (count == max || (key && key_hook != nullptr && !key_hook())) {
+        stop_at = n;
+        return count;
+      }
       ++count;
     }
     switch (prog[n]) {
@@ -39,6 +47,7 @@ std::uint64_t Run(int n, std::uint64_t max) {
 #undef STEP
 #undef STOP
 #undef JUMP
+  stop_at = -1;
   return count;
 }
 

@@ -38,11 +38,13 @@ void ExecVekFast(int n) {
 
 #if defined(VEK_STEP_BOUND)
   // Test builds stop after exactly step_budget steps: an operation that would
-  // overrun it is left to the reference loop, one step at a time.
-#define VEK_BOUND()              \
-  if (op->steps > step_budget) { \
-    goto handover;               \
-  }                              \
+  // overrun it, or a key read that may have to wait, is left to the
+  // reference loop, one step at a time.
+#define VEK_BOUND()                                                        \
+  if (op->steps > step_budget ||                                           \
+      ((op->code == kKeyA || op->code == kKeyB) && key_hook != nullptr)) { \
+    goto handover;                                                         \
+  }                                                                        \
   step_budget -= op->steps;
 #else
 #define VEK_BOUND()
@@ -86,6 +88,9 @@ void ExecVekFast(int n) {
   }                      \
   GO_TO(op->to)
 
+#if defined(VEK_STEP_BOUND)
+resume:
+#endif
 #if VEK_COMPUTED_GOTO
   VEK_BOUND()
   DISPATCH();
@@ -157,12 +162,25 @@ void ExecVekFast(int n) {
 #if defined(VEK_STEP_BOUND)
 handover:
   ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
-  ExecVekSteps(static_cast<int>(op - ops), step_budget);
-  step_budget = 0;
+  {
+    // A key read is run by the reference alone; then this loop goes on.
+    const bool key = op->steps <= step_budget;
+    const std::uint64_t limit = key ? op->steps : step_budget;
+    const std::uint64_t taken = ExecVekSteps(static_cast<int>(op - ops), limit);
+    step_budget -= taken;
+    if (key && taken == limit && stop_at >= 0) {
+      a = ::a, b = ::b, c = ::c, d = ::d, tmp = ::tmp;
+      op = &ops[stop_at];
+      goto resume;
+    }
+  }
   return;
 #endif
 end:
   ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+#if defined(VEK_STEP_BOUND)
+  stop_at = -1;
+#endif
 
 #undef THEN
 #undef GO
