@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz windows windows-check clean
+.PHONY: configure run build test bench fuzz windows windows-check web web-test clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
@@ -61,12 +61,34 @@ CASES = tests/cases/*.cases examples/examples.cases
 windows-check: windows
 	@tools/deps.sh "to run the Windows programs" python3 wine64 wine32:i386
 	$(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true
-	$(WINE_ENV) tests/run_cases.py --wine /usr/lib/wine/wine build/win32/vek.exe $(CASES)
-	$(WINE_ENV) tests/run_cases.py --wine /usr/lib/wine/wine64 build/win64/vek.exe $(CASES)
+	$(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine --crlf build/win32/vek.exe $(CASES)
+	$(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine64 --crlf build/win64/vek.exe $(CASES)
 	file build/win32/vek.exe | grep -q 'PE32 executable (console) Intel 80386'
 	file build/win64/vek.exe | grep -q 'PE32+ executable (console) x86-64'
 	! objdump -p build/win32/vek.exe build/win64/vek.exe | sed -n 's/.*DLL Name: //p' | \
 	    grep -viE '^(kernel32|msvcrt)\.dll$$'
+
+# The web playground: static files in build/web/ for any plain web server.
+# Debian's emscripten finds its optimiser's modules through NODE_PATH.
+EM_ENV = NODE_PATH=/usr/share/nodejs
+web:
+	@tools/deps.sh "to build the web playground" cmake ninja-build python3 emscripten
+	@mkdir -p build/web
+	@$(EM_ENV) emcmake cmake -S . -B build/emscripten -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    --log-level=WARNING >> build/configure.log 2>&1 || { tail -20 build/configure.log; false; }
+	@$(EM_ENV) cmake --build build/emscripten -j $(JOBS) $(QUIET)
+	@cp web/index.html web/style.css web/playground.js build/emscripten/vek.js \
+	    build/emscripten/vek.wasm build/web/
+	@python3 web/examples.py examples > build/web/examples.js
+	@echo "build/web: $$(cat build/web/* | wc -c) bytes; serve with: python3 -m http.server -d build/web"
+
+# The web build's interpreter on the pipe cases under node, then the page in
+# Debian's Chromium (driven by playwright-core from npm).
+web-test: web
+	@tools/deps.sh "to test the web playground" nodejs chromium
+	@npm ci --no-audit --no-fund --silent
+	tests/run_cases.py --run-with node --run-with tests/web/cli.mjs build/web/vek.js $(CASES)
+	node tests/web/page.mjs build/web build/web-screenshot.png
 
 clean:
 	rm -rf build
@@ -78,4 +100,4 @@ lint:
 	@tools/deps.sh "to lint vek" $(BUILD_DEPS) $(LINT_DEPS)
 	clang-format --dry-run -Werror $(SOURCES)
 	cmake -S . -B build/lint -DCMAKE_CXX_COMPILER=clang++ > /dev/null
-	clang-tidy -p build/lint --quiet $(filter-out console/windows.cpp,$(filter %.cpp,$(SOURCES)))
+	clang-tidy -p build/lint --quiet $(filter-out console/windows.cpp console/web.cpp,$(filter %.cpp,$(SOURCES)))

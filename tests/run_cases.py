@@ -4,7 +4,7 @@
 # controlling terminal. Every wait is for something observable, and a wait
 # that runs out fails the case.
 #
-#   run_cases.py [--wine WINE] BINARY FILE...
+#   run_cases.py [--run-with PROGRAM]... [--crlf] BINARY FILE...
 #
 # A case is a "[name]" line and "key: value" lines; every value is a Python
 # expression. Keys:
@@ -31,9 +31,10 @@
 #            BUSY (the process has spent CPU time since the step began)
 #   kill     a signal; SIGINT on a terminal is typed as Ctrl-C
 #   hangup   the terminal goes away
-# On a terminal, and under --wine, a line end shows as CR LF. A terminal's
-# settings after the run must be those found before it. Under --wine only the
-# cases through pipes with no steps run, standard error unchecked.
+# On a terminal, and with --crlf, a line end shows as CR LF. A terminal's
+# settings after the run must be those found before it. With --run-with
+# (wine, node), only the cases through pipes with no steps run, standard
+# error unchecked.
 import fcntl
 import os
 import select
@@ -87,8 +88,9 @@ def raw(text):
 class Run:
     """One process of the binary, its output taken in as it comes."""
 
-    def __init__(self, argv, values, wine):
-        self.values, self.out, self.status, self.wine = values, bytearray(), None, wine
+    def __init__(self, argv, values, crlf, foreign):
+        self.values, self.out, self.status = values, bytearray(), None
+        self.crlf, self.foreign = crlf, foreign
         self.terminal = values.get("via") == "terminal"
         self.stdout, stdin = values.get("stdout", "pipe"), values.get("stdin", "")
         self.err = tempfile.TemporaryFile()
@@ -127,7 +129,7 @@ class Run:
                 signal.signal(sig, signal.SIG_DFL)
             for sig in self.values.get("ignore", ()):
                 signal.signal(sig, signal.SIG_IGN)
-            os.execv(argv[0], argv)
+            os.execvp(argv[0], argv)
         finally:
             os._exit(127)
 
@@ -187,7 +189,7 @@ class Run:
                 time.sleep(0.002)
 
     def shown(self, text):
-        return raw(text.replace("\n", "\r\n") if self.wine or self.terminal else text)
+        return raw(text.replace("\n", "\r\n") if self.crlf or self.terminal else text)
 
     def step(self, key, value):
         if key == "type":
@@ -228,7 +230,7 @@ class Run:
         if "out" in v and bytes(self.out) != self.shown(v["out"]):
             wrong.append(f"output\n    got  {bytes(self.out)!r}\n    want {self.shown(v['out'])!r}")
         self.err.seek(0)
-        if not self.wine and self.err.read() != raw(v.get("err", "")):
+        if not self.foreign and self.err.read() != raw(v.get("err", "")):
             wrong.append("standard error said something else")
         if self.terminal:
             if termios.tcgetattr(self.tty) != self.before:
@@ -238,15 +240,17 @@ class Run:
 
 
 def main(args):
-    wine = args[1] if args[0] == "--wine" else None
-    binary, files = (args[2], args[3:]) if wine else (args[0], args[1:])
-    passed = failed = 0
+    prefix, crlf = [], "--crlf" in args
+    args = [a for a in args if a != "--crlf"]
+    while args[0] == "--run-with":
+        prefix, args = prefix + [args[1]], args[2:]
+    binary, files, passed, failed = args[0], args[1:], 0, 0
     for path in files:
         for name, values, steps in cases(path):
-            if wine and (steps or values.keys() & {"via", "stdout", "ignore"}):
+            if prefix and (steps or values.keys() & {"via", "stdout", "ignore"}):
                 continue
-            argv = ([wine] if wine else []) + [os.path.abspath(binary)] + values.get("args", [])
-            wrong = Run(argv, values, wine).check(steps)
+            argv = prefix + [os.path.abspath(binary)] + values.get("args", [])
+            wrong = Run(argv, values, crlf, bool(prefix)).check(steps)
             passed, failed = passed + (not wrong), failed + bool(wrong)
             if wrong:
                 print(f"FAILED {os.path.basename(path)}: {name}: {'; '.join(wrong)}")
