@@ -19,12 +19,56 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/platform.h"
 #include "dialogue/dialogue.h"
-#include "fuzz/memory_platform.h"
 #include "interpreter/bound.h"
 #include "interpreter/machine.h"
 #include "interpreter/native.h"
 #include "interpreter/reference.h"
+
+namespace {
+
+// Standard input and output in memory, and no terminal, under the real
+// console code: input handed out at most `block` bytes a read.
+std::string_view input;
+std::size_t block = 0;
+std::string output;
+
+void Reset(std::string_view in, std::size_t block_size) {
+  console::Reset();
+  input = in;
+  block = block_size;
+  output.clear();
+}
+
+}  // namespace
+
+namespace platform {
+bool Open() {
+  return false;
+}
+bool HasKeyboard() {
+  return false;
+}
+void StartKeys() {}
+int ReadKeyboard() {
+  return -1;
+}
+std::size_t ReadIn(char* buf, std::size_t cap) {
+  const std::size_t n = std::min({cap, block, input.size()});
+  std::copy_n(input.begin(), n, buf);
+  input.remove_prefix(n);
+  return n;
+}
+bool WriteOut(const char* buf, std::size_t len) {
+  return output.append(buf, len), true;
+}
+void WriteErr(const char* /*text*/) {}
+void Close() {}
+void Abandon() {
+  std::abort();
+}
+}  // namespace platform
 
 namespace {
 
@@ -55,7 +99,7 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
     mem[cell % kMemCells] = Take<std::int32_t>(data, size);
   }
   const std::size_t keys = std::min<std::size_t>(Take<std::uint8_t>(data, size), size);
-  memory::Reset({reinterpret_cast<const char*>(data), keys}, 1);
+  Reset({reinterpret_cast<const char*>(data), keys}, 1);
   data += keys;
   size -= keys;
   std::fill(std::begin(prog), std::end(prog), '\0');
@@ -75,7 +119,7 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   }
   step_budget = jump_budget = UINT64_MAX;
   console::Flush();
-  return {memory::out, {a, b, c, d}, {std::begin(mem), std::end(mem)}, memory::InputLeft()};
+  return {output, {a, b, c, d}, {std::begin(mem), std::end(mem)}, input.size()};
 }
 
 }  // namespace
@@ -88,13 +132,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       "The Original VEK Language Interpreter for Win32\n"
       "Written by the VEK project developers, 2026\n"
       "Enter your program (max. 700 characters): ";
-  memory::Reset({reinterpret_cast<const char*>(data), size}, 4096);
+  Reset({reinterpret_cast<const char*>(data), size}, 4096);
   std::fill(std::begin(mem), std::end(mem), 0);
   step_budget = 20000;
   jump_budget = 300;
   if (Dialogue(1) != 0) std::abort();
   step_budget = jump_budget = UINT64_MAX;
-  const std::string_view out = memory::out;
+  const std::string_view out = output;
   if (!out.starts_with(kGreeting) || !out.ends_with("\nProgram was end.\n")) std::abort();
   return 0;
 }

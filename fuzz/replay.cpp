@@ -13,12 +13,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-void Replay(const std::string& bytes) {
-  LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-}
-}  // namespace
-
 int main(int argc, char** argv) {
   int first = 1;
   long made = 0;
@@ -35,13 +29,14 @@ int main(int argc, char** argv) {
              : pick % 4 == 2 ? edges[pick / 4 % 4]
                              : static_cast<char>(pick / 4);
       }
-      Replay(input);
+      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
     }
     first = 4;
   }
   for (int i = first; i < argc; ++i) {
     std::ifstream file(argv[i], std::ios::binary);
-    Replay({std::istreambuf_iterator<char>(file), {}});
+    const std::string kept{std::istreambuf_iterator<char>(file), {}};
+    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(kept.data()), kept.size());
   }
   std::printf("%ld made up, %d kept inputs replayed\n", made, argc - first);
   return 0;

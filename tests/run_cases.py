@@ -17,7 +17,8 @@
 #            writer waits on a full pipe), "leaves" (the reader goes away
 #            after 1 MB)
 #   ignore   signals the process starts with ignored, as under nohup
-#   each     signals: the case runs once for each, as SIG
+#   each     values: the case runs once for each, as X (a signal X is also
+#            the default end)
 #   out      all of standard output; on a terminal, all of the screen
 #   err      all of standard error (default: nothing)
 #   end      the exit status, or the signal the process dies by (default 0)
@@ -53,8 +54,8 @@ ENV = {"G": "The Original VEK Language Interpreter for Win32\n"
        "E": "\nProgram was end.\n",
        "REFUSAL": "The Original VEK Interpreter does not support command line parameters.\n",
        "NOTICE": "vek: program text longer than 700 characters; ran the first 700\n",
-       "KEYS": KEYS, "BUSY": BUSY, "INT": signal.SIGINT, "TERM": signal.SIGTERM,
-       "HUP": signal.SIGHUP, "QUIT": signal.SIGQUIT, "PIPE": signal.SIGPIPE}
+       "KEYS": KEYS, "BUSY": BUSY,
+       **{name: signal.Signals["SIG" + name] for name in ("INT", "TERM", "HUP", "QUIT", "PIPE")}}
 STEPS = ("type", "wait", "kill", "hangup")
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
 
@@ -66,19 +67,21 @@ def cases(path):
         if not lines:
             continue
         name, pairs = lines[0].strip("[]"), [line.partition(":")[::2] for line in lines[1:]]
-        for sig in eval(dict(pairs).get("each", "[None]"), ENV):
-            env = dict(ENV, SIG=sig)
+        for i, x in enumerate(eval(dict(pairs).get("each", "[None]"), ENV)):
+            env = dict(ENV, X=x)
             values = {k.strip(): eval(v, env) for k, v in pairs if k.strip() not in STEPS}
             steps = [(k, eval(v, env) if v.strip() else None) for k, v in pairs if k in STEPS]
-            values.setdefault("end", sig or 0)
+            values.setdefault("end", x if isinstance(x, signal.Signals) else 0)
             if name.startswith("example "):
                 with open(os.path.join(EXAMPLES, name[8:] + ".vek"), encoding="latin-1") as f:
                     text, keys = f.read(), values.get("keys", "")
                 out = ENV["G"] + values["out"] + ENV["E"]
                 yield name + " (pipe)", {"stdin": text + "\n" + keys, "out": out, "end": 0}, []
                 steps = [("wait", KEYS), ("type", keys), ("wait", ENV["E"]), ("type", "k")]
-                name, values = name + " (terminal)", dict(via="terminal", stdin=text, out=out, end=0)
-            yield name + (f" ({sig.name})" if sig else ""), values, steps
+                name = name + " (terminal)"
+                values = {"via": "terminal", "stdin": text, "out": out, "end": 0}
+            tag = x.name if isinstance(x, signal.Signals) else i
+            yield name + (f" ({tag})" if "each" in dict(pairs) else ""), values, steps
 
 
 def raw(text):
@@ -136,11 +139,10 @@ class Run:
     @staticmethod
     def feed(fd, data):
         try:
-            while data:
-                data = data[os.write(fd, data):]
+            with open(fd, "wb") as pipe:
+                pipe.write(data)
         except OSError:
             pass  # the process stopped reading
-        os.close(fd)
 
     def stat(self):
         with open(f"/proc/{self.pid}/stat", encoding="ascii") as stat:

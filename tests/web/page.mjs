@@ -30,7 +30,8 @@ const text = (page, id) => page.locator(`#${id}`).textContent();
 const until = (page, id, want) => page.waitForFunction(([i, w]) =>
   document.getElementById(i).textContent.includes(w), [id, want], { timeout: 15000 });
 function expect(what, got, want) {
-  if (JSON.stringify(got) !== JSON.stringify(want)) throw new Error(`${what}: got ${JSON.stringify(got)}, want ${JSON.stringify(want)}`);
+  [got, want] = [JSON.stringify(got), JSON.stringify(want)];
+  if (got !== want) throw new Error(`${what}: got ${got}, want ${want}`);
 }
 
 const checks = {
@@ -102,19 +103,14 @@ const checks = {
   },
 };
 
-let passed = 0;
 let failed = 0;
 for (const [name, check] of Object.entries(checks)) {
-  const page = await open();
-  try {
-    await check(page);
-    passed++;
-  } catch (error) {
+  await check(await open()).catch((error) => {
     failed++;
     console.log(`FAILED ${name}: ${error.message.split("\n")[0]}`);
-  }
+  });
 }
 await browser.close();
 server.kill();
-console.log(`page: ${passed} passed, ${failed} failed`);
+console.log(`page: ${Object.keys(checks).length - failed} passed, ${failed} failed`);
 process.exit(failed ? 1 : 0);
