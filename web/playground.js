@@ -151,7 +151,7 @@ function nextSlice(n, taken) {
     pause(`Paused before position ${n}.`);
     return -21;
   }
-  const byte = program[n];
+  const byte = run.program[n];
   if ((byte === 44 || byte === 59) && keys.length === 0) {
     if (!run.waiting) {
       run.waiting = true;
@@ -192,7 +192,8 @@ async function start(mode) {
   keys = Array.from($("ahead").value, (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) & 255));
   const stdin = new Uint8Array([...program, 10]);
   let read = 0;
-  run = { mode, stop: false, waiting: false, steps: 0, position: 0, leaving: -1, yielded: performance.now() };
+  run = { mode, program: program.slice(), stop: false, waiting: false, steps: 0, position: 0,
+    leaving: -1, yielded: performance.now() };
   vek.vek.read = (cap) => {
     const part = stdin.subarray(read, Math.min(read + cap, stdin.length));
     if (read === 0) write(stdin.slice()); // shown after the prompt, as typed
