@@ -57,7 +57,7 @@ void Abandon() {
 }
 
 bool KeyWaiting() {
-  return !HasKeyboard() || JsKeyWaiting() != 0;
+  return JsKeyWaiting() != 0;
 }
 
 // The page answers with a step budget, 0 to end the run, or -1 - ms to be

@@ -70,17 +70,18 @@ void Decode(const char* text, Op* ops) {
   ops[kEndPos] = Op{kEnd, false, static_cast<std::uint16_t>(kEndPos), 0, 0, 0, 0};
   for (int p = kEndPos - 1; p >= 0; --p) {
     const Op& after = ops[p + 1];
+    const char ch = text[p];
     Op op{};
-    switch (text[p]) {
-      case '!': op = Fold(after, p + 1, 1, 0); break;
-      case '<': op = Fold(after, p + 1, -1, 0); break;
-      case '*': op = Fold(after, p + 1, 0, 1); break;
-      case ')': op = Fold(after, p + 1, 0, -1); break;
+    switch (ch) {
+      case '!':
+      case '<':
+      case '*':
+      case ')': op = Fold(after, p + 1, AddsToA(ch), AddsToB(ch)); break;
       case '?': op = Plain(kJump, p + 1); break;
       case '=': op = Plain(kJumpIfEqual, p + 1); break;
       case '^': op = Plain(kStop, p + 1); break;
       default: {
-        const int code = kCodes[static_cast<unsigned char>(text[p])];
+        const int code = kCodes[static_cast<unsigned char>(ch)];
         if (code < 0) {  // a no-op: this position acts as the next operation, one step later
           op = after;
           ++op.steps;

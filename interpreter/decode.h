@@ -45,6 +45,14 @@ struct Op {
 
 inline constexpr int kEndPos = static_cast<int>(kProgSize);
 
+// What ! < * ) add to a and to b (0 for every other byte): runs of them fold.
+constexpr std::int32_t AddsToA(char ch) {
+  return ch == '!' ? 1 : ch == '<' ? -1 : 0;
+}
+constexpr std::int32_t AddsToB(char ch) {
+  return ch == '*' ? 1 : ch == ')' ? -1 : 0;
+}
+
 // A jump target outside 0..700 ends the run like 700.
 constexpr int Target(std::int32_t pos) {
   return static_cast<std::uint32_t>(pos) <= static_cast<std::uint32_t>(kEndPos) ? pos : kEndPos;

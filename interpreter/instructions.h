@@ -61,3 +61,10 @@ constexpr void DigitSplit(std::int32_t& ra, std::int32_t& rb, std::int32_t rc) {
   X('?', Jump, JUMP(a))                    \
   X('=', JumpIfEqual, if (c == d) JUMP(a)) \
   X('^', Stop, console::PutLine("STOP"); STOP())
+
+// Whether a byte is one of the 23 instructions; every other byte is a no-op.
+constexpr bool IsInstruction(char ch) {
+#define VEK_IS(c, name, effect) ch == (c) ||
+  return VEK_INSTRUCTIONS(VEK_IS) VEK_CONTROL(VEK_IS) false;
+#undef VEK_IS
+}

@@ -16,6 +16,7 @@
 #include "console/console.h"
 #include "console/platform.h"
 #include "interpreter/decode.h"
+#include "interpreter/instructions.h"
 #include "interpreter/machine.h"
 #include "interpreter/x64.h"
 #if defined(VEK_STEP_BOUND)
@@ -46,16 +47,8 @@ void CallStop() {
 
 const std::uint8_t* entry = nullptr;  // where a run starts
 
-// What the runs of additions add, per byte.
-std::int32_t AddA(char ch) {
-  return ch == '!' ? 1 : ch == '<' ? -1 : 0;
-}
-std::int32_t AddB(char ch) {
-  return ch == '*' ? 1 : ch == ')' ? -1 : 0;
-}
 bool Folds(char ch) {  // an addition or a no-op
-  return AddA(ch) != 0 || AddB(ch) != 0 || ch == '\0' ||
-         std::strchr("?=^@&%{}.,:;#N$(>-+", ch) == nullptr;
+  return AddsToA(ch) != 0 || AddsToB(ch) != 0 || !IsInstruction(ch);
 }
 
 // Bounds that no program text reaches: at most about 130 bytes of code and
@@ -196,8 +189,8 @@ struct Compiler {
     while (q < kEndPos && Folds(text[q])) ++q;
     std::int32_t x = 0, y = 0;  // what the rest of the run adds, from its end back
     for (int i = q - 1; i >= p + (clear ? 1 : 0); --i) {
-      x = WrapAdd(x, AddA(text[i]));
-      y = WrapAdd(y, AddB(text[i]));
+      x = WrapAdd(x, AddsToA(text[i]));
+      y = WrapAdd(y, AddsToB(text[i]));
       if (i == p) break;
       if (x == 0 && y == 0) {
         alias[i] = q;

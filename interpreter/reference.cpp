@@ -30,8 +30,8 @@ std::uint64_t Run(int n, std::uint64_t max) {
   }
   while (n >= 0 && n < static_cast<int>(kProgSize)) {
     if constexpr (kBound == Bound::kSteps) {
-      const bool key = prog[n] == ',' || prog[n] == ';';
-      if (count == max || (key && key_hook != nullptr && !key_hook())) {
+      const bool key = key_hook != nullptr && (prog[n] == ',' || prog[n] == ';');
+      if (count == max || (key && !key_hook())) {
         stop_at = n;
         return count;
       }

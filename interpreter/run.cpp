@@ -163,12 +163,13 @@ resume:
 handover:
   ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
   {
-    // A key read is run by the reference alone; then this loop goes on.
-    const bool key = op->steps <= step_budget;
-    const std::uint64_t limit = key ? op->steps : step_budget;
+    // Here for a key read, if the operation fits the budget: the reference
+    // runs it alone, then this loop goes on.
+    const bool fits = op->steps <= step_budget;
+    const std::uint64_t limit = fits ? op->steps : step_budget;
     const std::uint64_t taken = ExecVekSteps(static_cast<int>(op - ops), limit);
     step_budget -= taken;
-    if (key && taken == limit && stop_at >= 0) {
+    if (fits && taken == limit && stop_at >= 0) {
       a = ::a, b = ::b, c = ::c, d = ::d, tmp = ::tmp;
       op = &ops[stop_at];
       goto resume;
