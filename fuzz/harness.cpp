@@ -3,7 +3,7 @@
 //   and the native code after the same number of jumps agree with the
 //   reference loop on output, registers, memory and keys read;
 // - the whole dialogue, with the input as standard input and no terminal,
-//   writes the greeting first and the closing words last.
+//   comes to its closing words.
 //
 // Input: steps (2 bytes; a 64th of them are the jumps), start position
 // (2 bytes, modulo 701), registers (4 x 4 bytes), 8 memory cells (2 bytes
@@ -128,17 +128,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (Run(data, size, kFast) != Run(data, size, kReferenceSteps)) std::abort();
   if (Run(data, size, kNative) != Run(data, size, kReferenceJumps)) std::abort();
 
-  constexpr std::string_view kGreeting =
-      "The Original VEK Language Interpreter for Win32\n"
-      "Written by the VEK project developers, 2026\n"
-      "Enter your program (max. 700 characters): ";
   Reset({reinterpret_cast<const char*>(data), size}, 4096);
   std::fill(std::begin(mem), std::end(mem), 0);
   step_budget = 20000;
   jump_budget = 300;
   if (Dialogue(1) != 0) std::abort();
   step_budget = jump_budget = UINT64_MAX;
-  const std::string_view out = output;
-  if (!out.starts_with(kGreeting) || !out.ends_with("\nProgram was end.\n")) std::abort();
+  if (!std::string_view(output).ends_with("\nProgram was end.\n")) std::abort();
   return 0;
 }

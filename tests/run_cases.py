@@ -155,7 +155,8 @@ class Run:
             fcntl.ioctl(self.master, termios.FIONREAD, count)
             full = int.from_bytes(count, sys.byteorder) >= 32768 and self.stat()[0] == "S"
             if not full and self.poll() is None:
-                return True  # held back until the writer waits on a full pipe
+                time.sleep(0.002)  # held back until the writer waits on a full pipe
+                return True
             self.stdout = "pipe"
         try:
             while self.master is not None and (chunk := os.read(self.master, 65536)):
