@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/select.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ namespace {
 int key_fd = -1;  // the terminal keys are read from; -1: none
 termios saved{};  // its settings as found
 volatile sig_atomic_t key_mode = 0;
+bool out_file = false;  // standard output is a regular file: a write never waits for room
 
 constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
@@ -126,6 +128,8 @@ bool Open() {
     if (key_fd != STDIN_FILENO) close(key_fd);
     key_fd = -1;
   }
+  struct stat out {};
+  out_file = fstat(STDOUT_FILENO, &out) == 0 && S_ISREG(out.st_mode);
   for (const int sig : kEndSignals) Handle(sig, OnEndSignal);
   Handle(SIGTSTP, OnStopSignal);
   // The program text does not come from the terminal: take the keys at once,
@@ -160,7 +164,8 @@ std::size_t ReadIn(char* buf, std::size_t cap) {
 }
 
 // End signals are held off while writing and let in only while waiting for
-// room, so a handler always knows exactly what was delivered.
+// room, so a handler always knows exactly what was delivered. A regular file
+// takes the whole buffer at once, with nothing to wait for.
 bool WriteOut(const char* buf, std::size_t len, std::atomic<std::size_t>& sent) {
   sigset_t ends;
   sigset_t old;
@@ -172,11 +177,12 @@ bool WriteOut(const char* buf, std::size_t len, std::atomic<std::size_t>& sent) 
     fd_set room;
     FD_ZERO(&room);
     FD_SET(STDOUT_FILENO, &room);
-    if (pselect(STDOUT_FILENO + 1, nullptr, &room, nullptr, nullptr, &old) < 0) {
+    if (!out_file && pselect(STDOUT_FILENO + 1, nullptr, &room, nullptr, nullptr, &old) < 0) {
       ok = errno == EINTR;
       continue;
     }
-    const ssize_t n = write(STDOUT_FILENO, buf + done, len - done < kChunk ? len - done : kChunk);
+    const std::size_t part = out_file || len - done < kChunk ? len - done : kChunk;
+    const ssize_t n = write(STDOUT_FILENO, buf + done, part);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       sent.store(done, std::memory_order_relaxed);
