@@ -40,11 +40,10 @@ void ExecVekFast(int n) {
   // Test builds stop after exactly step_budget steps: an operation that would
   // overrun it, or a key read that may have to wait, is left to the
   // reference loop, one step at a time.
-#define VEK_BOUND()                                                        \
-  if (op->steps > step_budget ||                                           \
-      ((op->code == kKeyA || op->code == kKeyB) && key_hook != nullptr)) { \
-    goto handover;                                                         \
-  }                                                                        \
+#define VEK_BOUND()                                                             \
+  if (op->steps > step_budget || (key_hook != nullptr && ReadsKey(op->code))) { \
+    goto handover;                                                              \
+  }                                                                             \
   step_budget -= op->steps;
 #else
 #define VEK_BOUND()
@@ -52,17 +51,11 @@ void ExecVekFast(int n) {
 
 #if VEK_COMPUTED_GOTO
 #define VEK_LABEL(ch, name, effect) &&L_##name,
-  static const void* const kLabels[] = {VEK_INSTRUCTIONS(VEK_LABEL) && L_Add,
-                                        &&L_Jump,
-                                        &&L_JumpIfEqual,
-                                        &&L_Stop,
-                                        &&L_SetJump,
-                                        &&L_SetJumpIfEqual,
-                                        &&L_CopyJumpIfEqual,
-                                        &&L_CopySplit,
-                                        &&L_MoveBA,
-                                        &&L_End};
+#define VEK_PLAN_LABEL(name) &&L_##name,
+  static const void* const kLabels[] = {VEK_INSTRUCTIONS(VEK_LABEL) VEK_CONTROL(VEK_LABEL)
+                                            VEK_PLAN_CODES(VEK_PLAN_LABEL)};
   static_assert(sizeof kLabels / sizeof kLabels[0] == kCodeCount, "one label per code");
+#undef VEK_PLAN_LABEL
 #undef VEK_LABEL
   for (Op& o : ops) o.label = kLabels[o.code];
 #define CASE(name) L_##name
@@ -150,37 +143,32 @@ resume:
     a = b;
     THEN();
   }
-#if VEK_COMPUTED_GOTO
   CASE(End) : goto end;
-#else
-      default:  // kEnd
-        goto end;
-    }
-  }
+#if !VEK_COMPUTED_GOTO
+}
+}
 #endif
 
 #if defined(VEK_STEP_BOUND)
-handover:
-  ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
-  {
-    // Here for a key read, if the operation fits the budget: the reference
-    // runs it alone, then this loop goes on.
-    const bool fits = op->steps <= step_budget;
-    const std::uint64_t limit = fits ? op->steps : step_budget;
-    const std::uint64_t taken = ExecVekSteps(static_cast<int>(op - ops), limit);
-    step_budget -= taken;
-    if (fits && taken == limit && stop_at >= 0) {
-      a = ::a, b = ::b, c = ::c, d = ::d, tmp = ::tmp;
-      op = &ops[stop_at];
-      goto resume;
-    }
+handover : ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+{
+  // Here for a key read, if the operation fits the budget: the reference
+  // runs it alone, then this loop goes on.
+  const bool fits = op->steps <= step_budget;
+  const std::uint64_t limit = fits ? op->steps : step_budget;
+  const std::uint64_t taken = ExecVekSteps(static_cast<int>(op - ops), limit);
+  step_budget -= taken;
+  if (fits && taken == limit && stop_at >= 0) {
+    a = ::a, b = ::b, c = ::c, d = ::d, tmp = ::tmp;
+    op = &ops[stop_at];
+    goto resume;
   }
-  return;
+}
+return;
 #endif
-end:
-  ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+end : ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
 #if defined(VEK_STEP_BOUND)
-  stop_at = -1;
+stop_at = -1;
 #endif
 
 #undef THEN
