@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 
 #include "interpreter/instructions.h"
 #include "interpreter/machine.h"
@@ -26,17 +27,16 @@
 
 // Every operation code: the twenty instructions, the three control ones, then
 // the plan's own. Whatever lists the codes expands the same three lists.
-enum Code : std::uint8_t {
 #define VEK_CODE(ch, name, effect) k##name,
 #define VEK_PLAN_CODE(name) k##name,
+enum Code : std::uint8_t {
   VEK_INSTRUCTIONS(VEK_CODE) VEK_CONTROL(VEK_CODE) VEK_PLAN_CODES(VEK_PLAN_CODE)
+};
+inline constexpr Code kAllCodes[] = {VEK_INSTRUCTIONS(VEK_CODE) VEK_CONTROL(VEK_CODE)
+                                         VEK_PLAN_CODES(VEK_PLAN_CODE)};
+inline constexpr int kCodeCount = static_cast<int>(std::size(kAllCodes));
 #undef VEK_PLAN_CODE
 #undef VEK_CODE
-};
-#define VEK_ONE(...) +1
-inline constexpr int kCodeCount =
-    0 VEK_INSTRUCTIONS(VEK_ONE) VEK_CONTROL(VEK_ONE) VEK_PLAN_CODES(VEK_ONE);
-#undef VEK_ONE
 
 struct Op {
   Code code;

@@ -11,7 +11,6 @@
 
 #if defined(VEK_NATIVE_X86_64) || defined(VEK_NATIVE_I686)
 
-#include <ranges>
 #include <span>
 #include <utility>
 
@@ -44,6 +43,7 @@ constexpr Reg TABLE = kDi;            // 64-bit only: the jump table, reloaded a
 // of shadow space.
 constexpr Reg kSaved64[] = {kBx, kBp, kSi, kDi, kR12, kR13, kR14, kR15};
 constexpr Reg kSaved32[] = {kBx, kSi, kDi, kBp};
+constexpr std::span<const Reg> kSaved = k64 ? std::span<const Reg>(kSaved64) : kSaved32;
 constexpr std::int32_t kFrame = k64 ? 40 : 12;
 
 #if defined(_WIN32)
@@ -79,14 +79,11 @@ class X86 final : public native::Emitter {
 
   void Enter() override {
     as_.Endbr();
+    for (const Reg r : kSaved) as_.Push(r);
+    as_.SubPtrRI(kSp, kFrame);
     if constexpr (k64) {
-      for (const Reg r : kSaved64) as_.Push(r);
-      as_.SubPtrRI(kSp, kFrame);
       as_.MovPtrRR(kAx, kArg);
-    } else {
-      for (const Reg r : kSaved32) as_.Push(r);
-      as_.SubPtrRI(kSp, kFrame);
-      // The argument, above the frame, the saved registers and the return address.
+    } else {  // the argument, above the frame, the saved registers and the return address
       as_.MovRM(kAx, Mem{kSp, kNone, 0, kFrame + 4 * 4 + 4});
     }
     for (const auto& [r, v] : kMachine) {
@@ -108,11 +105,7 @@ class X86 final : public native::Emitter {
       as_.MovMR(Machine(v), r);
     }
     as_.AddPtrRI(kSp, kFrame);
-    if constexpr (k64) {
-      for (const Reg r : std::views::reverse(kSaved64)) as_.Pop(r);
-    } else {
-      for (const Reg r : std::views::reverse(kSaved32)) as_.Pop(r);
-    }
+    for (auto r = kSaved.rbegin(); r != kSaved.rend(); ++r) as_.Pop(*r);
     as_.Ret();
   }
 
