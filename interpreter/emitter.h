@@ -17,10 +17,11 @@
 //   only those, are counted in bounded builds (VEK_STEP_BOUND): the jump past
 //   jump_budget goes to kExit instead. Goto is layout, never counted.
 // - Memory: a store with a outside 0..1024 is dropped, a load gives 0.
-// - Output (PutA, PutB): the byte goes to console::out_buf[n] with n the
-//   count, then the count n + 1 is stored to console::out_len (a plain
-//   store); at console::out_limit, console::Flush() is called. The count may
-//   live in a machine register, reloaded after every call out.
+// - Output (PutA, PutB): the byte goes to console::out.buf[n] with n the
+//   count, then the count n + 1 is stored to console::out.len (a plain
+//   store, after the byte); at console::out_limit, console::Flush() is
+//   called. The count may live in a machine register, reloaded from
+//   out.len after every call out.
 // - Calls out (key read, flush, NULL, STOP) follow the platform's ABI.
 // - Rare paths (flushes) go out of line, emitted by Finish.
 // - Nothing is written past cap bytes: Finish returns false if anything did

@@ -4,7 +4,7 @@
 
 // The back end this build compiles prog with, if any. Apple platforms (whose
 // executable pages need MAP_JIT and per-thread write protection) keep the
-// fast loop.
+// fast loop. Tests use it to tell native code from the fallback.
 #if (defined(__x86_64__) || defined(_M_X64)) && !defined(__APPLE__)
 #define VEK_NATIVE_X86_64 1
 inline constexpr const char* kNativeCode = "x86-64";

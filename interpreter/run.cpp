@@ -23,7 +23,11 @@ Op ops[kProgSize + 1];  // prog is read-only during a run: decoded once per run
 
 void ExecVekFast(int n) {
   if (n < 0 || n > kEndPos) return;
+#if defined(VEK_STEP_BOUND)
+  Decode(prog, ops, stop_before);
+#else
   Decode(prog, ops);
+#endif
   for (Op& o : ops) {
     o.to = &ops[o.next];
     o.seq = o.to == &o + 1;
@@ -45,8 +49,12 @@ void ExecVekFast(int n) {
     goto handover;                                                              \
   }                                                                             \
   step_budget -= op->steps;
+// A breakpoint stops the run on arrival, not where it was started.
+#define VEK_WALL() \
+  if (stop_before != nullptr && op != &ops[kEndPos] && stop_before[op - ops]) goto walled;
 #else
 #define VEK_BOUND()
+#define VEK_WALL()
 #endif
 
 #if VEK_COMPUTED_GOTO
@@ -67,6 +75,7 @@ void ExecVekFast(int n) {
 #define GO_TO(target) \
   {                   \
     op = (target);    \
+    VEK_WALL()        \
     VEK_BOUND()       \
     DISPATCH();       \
   }
@@ -143,32 +152,41 @@ resume:
     a = b;
     THEN();
   }
+#if VEK_COMPUTED_GOTO
   CASE(End) : goto end;
-#if !VEK_COMPUTED_GOTO
-}
-}
+#else
+      case kEnd: goto end;
+    }
+  }
 #endif
 
 #if defined(VEK_STEP_BOUND)
-handover : ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
-{
-  // Here for a key read, if the operation fits the budget: the reference
-  // runs it alone, then this loop goes on.
-  const bool fits = op->steps <= step_budget;
-  const std::uint64_t limit = fits ? op->steps : step_budget;
-  const std::uint64_t taken = ExecVekSteps(static_cast<int>(op - ops), limit);
-  step_budget -= taken;
-  if (fits && taken == limit && stop_at >= 0) {
-    a = ::a, b = ::b, c = ::c, d = ::d, tmp = ::tmp;
-    op = &ops[stop_at];
-    goto resume;
+handover:
+  ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+  {
+    // Here for a key read, if the operation fits the budget: the reference
+    // runs it alone, then this loop goes on.
+    const bool fits = op->steps <= step_budget;
+    const std::uint64_t limit = fits ? op->steps : step_budget;
+    const std::uint64_t taken = ExecVekSteps(static_cast<int>(op - ops), limit);
+    step_budget -= taken;
+    if (fits && taken == limit && stop_at >= 0) {
+      a = ::a, b = ::b, c = ::c, d = ::d, tmp = ::tmp;
+      op = &ops[stop_at];
+      VEK_WALL()
+      goto resume;
+    }
   }
-}
-return;
+  return;
+walled:
+  ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+  stop_at = static_cast<int>(op - ops);
+  return;
 #endif
-end : ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+end:
+  ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
 #if defined(VEK_STEP_BOUND)
-stop_at = -1;
+  stop_at = -1;
 #endif
 
 #undef THEN
@@ -177,4 +195,5 @@ stop_at = -1;
 #undef DISPATCH
 #undef CASE
 #undef VEK_BOUND
+#undef VEK_WALL
 }

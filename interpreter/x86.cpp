@@ -3,7 +3,7 @@
 // state and the output buffer, and in calls out.
 //
 // a, b, c, d live in callee-saved registers, so calls out keep them, and the
-// output count in a register that is stored to console::out_len after each
+// output count in a register that is stored to console::out.len after each
 // byte and reloaded after each call out. 64-bit code reaches mem, the output
 // buffer and the jump table through base registers; 32-bit code by absolute
 // addresses. Flushes go out of line.
@@ -11,6 +11,7 @@
 
 #if defined(VEK_NATIVE_X86_64) || defined(VEK_NATIVE_I686)
 
+#include <cstddef>
 #include <span>
 #include <utility>
 
@@ -37,6 +38,9 @@ constexpr Reg LEN = k64 ? kSi : kCx;  // the output count, reloaded after calls 
 constexpr Reg MEM = kR15;             // 64-bit only: mem
 constexpr Reg OUT = kBp;              // 64-bit only: the output buffer
 constexpr Reg TABLE = kDi;            // 64-bit only: the jump table, reloaded after calls out
+// The count's place from the buffer's: 64-bit code reaches both from OUT.
+constexpr std::int32_t kLenDisp = offsetof(console::OutBuffer, len);
+static_assert(sizeof(console::out.len) == sizeof(void*), "the count is pointer-sized");
 
 // Callee-saved registers pushed at the entry (rsi and rdi are, on Win64), and
 // the stack below them: 16-byte aligned at every call, with Win64's 32 bytes
@@ -69,11 +73,6 @@ class X86 final : public native::Emitter {
     as_.Reset(code, cap);
     n_fixes_ = n_tables_ = n_stubs_ = 0;
     overflow_ = false;
-    // The count's place, from the buffer's start (64-bit code reaches both from OUT).
-    const std::intptr_t disp = reinterpret_cast<std::intptr_t>(&console::out_len) -
-                               reinterpret_cast<std::intptr_t>(console::out_buf);
-    len_disp_ = static_cast<std::int32_t>(disp);
-    if (len_disp_ != disp) overflow_ = true;
   }
   std::size_t Here() const override { return as_.Here(); }
 
@@ -92,7 +91,7 @@ class X86 final : public native::Emitter {
     }
     if constexpr (k64) {
       as_.MovPtrRI(MEM, mem);
-      as_.MovPtrRI(OUT, console::out_buf);
+      as_.MovPtrRI(OUT, console::out.buf);
       Table(as_.LeaRip(TABLE));
     }
     as_.MovPtrRM(LEN, OutLen());
@@ -204,7 +203,6 @@ class X86 final : public native::Emitter {
 
  private:
   Asm as_;
-  std::int32_t len_disp_ = 0;
   bool overflow_ = false;
   struct Fix {
     std::size_t end;  // where the rel32 ends
@@ -235,10 +233,10 @@ class X86 final : public native::Emitter {
     return k64 ? Mem{MEM, A, 2, 0} : Mem{kNone, A, 2, Abs(mem)};
   }
   static Mem OutByte() {
-    return k64 ? Mem{LEN, OUT, 0, 0} : Mem{LEN, kNone, 0, Abs(console::out_buf)};
+    return k64 ? Mem{LEN, OUT, 0, 0} : Mem{LEN, kNone, 0, Abs(console::out.buf)};
   }
   Mem OutLen() const {
-    return k64 ? Mem{OUT, kNone, 0, len_disp_} : Mem{kNone, kNone, 0, Abs(&console::out_len)};
+    return k64 ? Mem{OUT, kNone, 0, kLenDisp} : Mem{kNone, kNone, 0, Abs(&console::out.len)};
   }
   // A machine register's place in memory; 64-bit code has its address in rdx.
   static Mem Machine(const std::int32_t* r) {
