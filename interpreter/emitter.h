@@ -43,7 +43,6 @@ class Emitter {
   Emitter() = default;
   Emitter(const Emitter&) = delete;
   Emitter& operator=(const Emitter&) = delete;
-  virtual ~Emitter() = default;
 
   // Starts over on cap bytes at code.
   virtual void Reset(std::uint8_t* code, std::size_t cap) = 0;
@@ -82,6 +81,10 @@ class Emitter {
   // Emits the rare paths, patches every branch with at[label] (the offset of
   // each label) and writes the jump table. False if anything did not fit.
   virtual bool Finish(const std::size_t* at) = 0;
+
+ protected:
+  // Never destroyed through this interface: back ends live in static storage.
+  ~Emitter() = default;
 };
 
 // The calls out the code makes, with no arguments.
@@ -90,7 +93,11 @@ void CallFlush();
 void CallNull();
 void CallStop();
 
-// The back end of this build, or nullptr where there is none.
+// The back end of this build, or nullptr where there is none. A back end
+// keeps its emitter at namespace scope, not as a function's static: nothing
+// of the C++ runtime library (a guard, a deleting destructor, type
+// information: the back ends build without it) may be linked in, or every
+// start of the program pays for loading that library.
 Emitter* Backend();
 
 }  // namespace native

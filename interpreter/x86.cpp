@@ -208,15 +208,15 @@ class X86 final : public native::Emitter {
     std::size_t end;  // where the rel32 ends
     int label;
   };
-  Fix fixes_[kFixCap] = {};
+  Fix fixes_[kFixCap];
   int n_fixes_ = 0;
-  std::size_t tables_[kFixCap] = {};  // references to the jump table's address
+  std::size_t tables_[kFixCap];  // references to the jump table's address
   int n_tables_ = 0;
   struct Stub {
     std::size_t from;  // the jae to the flush
     std::size_t back;  // where the code goes on after it
   };
-  Stub stubs_[kStubCap] = {};
+  Stub stubs_[kStubCap];
   int n_stubs_ = 0;
 
   void To(std::size_t end, int label) {
@@ -292,10 +292,11 @@ class X86 final : public native::Emitter {
   }
 };
 
+X86 emitter;  // in static storage: its arrays stay off the stack
+
 }  // namespace
 
 native::Emitter* native::Backend() {
-  static X86 emitter;  // its arrays stay off the stack
   return &emitter;
 }
 
