@@ -243,11 +243,18 @@ class X86 final : public native::Emitter {
     return k64 ? Mem{kDx, kNone, 0, 0} : Mem{kNone, kNone, 0, Abs(r)};
   }
 
-  // edx = r / 10, rounding toward zero: multiply and shift, never a division.
+  // edx = r / 10, rounding toward zero: multiply by 2^34 / 10 and shift,
+  // never a division; 1 more for a negative r. 64-bit code multiplies in one
+  // register, 32-bit code into edx:eax.
   void Quotient10(Reg r) {
-    as_.MovRR(kAx, r), as_.MovRI(kDx, 0x66666667), as_.ImulR(kDx);
-    as_.MovRR(kAx, r), as_.ShrRI(kAx, 31);  // 1 if r is negative
-    as_.SarRI(kDx, 2), as_.AddRR(kDx, kAx);
+    constexpr std::int32_t kTenth = 0x66666667;
+    if constexpr (k64) {
+      as_.MovsxdRR(kDx, r), as_.ImulPtrRRI(kDx, kDx, kTenth), as_.SarPtrRI(kDx, 34);
+    } else {
+      as_.MovRR(kAx, r), as_.MovRI(kDx, kTenth), as_.ImulR(kDx), as_.SarRI(kDx, 2);
+    }
+    as_.MovRR(kAx, r), as_.ShrRI(kAx, 31);
+    as_.AddRR(kDx, kAx);
   }
 
   // The low 8 bits of r into the buffer, then the new count; at the limit, a flush.

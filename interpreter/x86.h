@@ -60,6 +60,8 @@ inline constexpr std::uint8_t kCmpRmR = 0x39;
 inline constexpr std::uint8_t kRex = 0x40;
 inline constexpr std::uint8_t kRexW = 0x08;  // or-ed into kRex
 inline constexpr std::uint8_t kPushR = 0x50;
+inline constexpr std::uint8_t kMovsxd = 0x63;
+inline constexpr std::uint8_t kImulImm32 = 0x69;
 inline constexpr std::uint8_t kPopR = 0x58;
 inline constexpr std::uint8_t kJccRel8 = 0x70;
 inline constexpr std::uint8_t kGroup1Imm32 = 0x81;  // add /0, sub /5, cmp /7
@@ -150,6 +152,14 @@ class Asm {
   }
   void ShrRI(Reg r, std::uint8_t n) {
     Rex(false, 0, r), Bytes(op::kShiftImm8, ModRR(op::kShr, r), n);
+  }
+  // 64-bit code: movsxd r64, r32; imul r64, r64, imm32; sar r64, imm8.
+  void MovsxdRR(Reg dst, Reg src) { Rex(true, dst, src), Bytes(op::kMovsxd, ModRR(dst, src)); }
+  void ImulPtrRRI(Reg dst, Reg src, std::int32_t v) {
+    Rex(true, dst, src), Bytes(op::kImulImm32, ModRR(dst, src)), Imm(v);
+  }
+  void SarPtrRI(Reg r, std::uint8_t n) {
+    Rex(true, 0, r), Bytes(op::kShiftImm8, ModRR(op::kSar, r), n);
   }
   // imul r32: edx:eax = eax * r, signed.
   void ImulR(Reg r) { Rex(false, 0, r), Bytes(op::kGroup3, ModRR(op::kImul, r)); }
