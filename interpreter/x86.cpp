@@ -292,7 +292,7 @@ class X86 final : public native::Emitter {
       as_.SubMI(Mem{kAx, kNone, 0, 0}, 1, true);
     } else {
       as_.SubMI(Mem{kNone, kNone, 0, Abs(&jump_budget)}, 1, false);
-      as_.SbbMI(Mem{kNone, kNone, 0, Abs(&jump_budget) + 4}, 0);
+      as_.SbbMI(Mem{kNone, kNone, 0, Abs(reinterpret_cast<const char*>(&jump_budget) + 4)}, 0);
     }
     To(as_.Jcc(kBelow), native::kExit);
 #endif
