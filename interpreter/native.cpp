@@ -104,10 +104,14 @@ void Compile(Emitter& e) {
     }
   }
   // Aliases point back to an earlier position or on to an operation's
-  // successor, never in a circle.
+  // successor, never in a circle; halving the paths keeps long runs of
+  // no-ops linear.
   for (int p = 0; p <= kEndPos; ++p) {
     int q = p;
-    while (alias[q] >= 0) q = alias[q];
+    while (alias[q] >= 0) {
+      if (alias[alias[q]] >= 0) alias[q] = alias[alias[q]];
+      q = alias[q];
+    }
     at[p] = at[q];
   }
 }
