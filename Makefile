@@ -34,8 +34,12 @@ test: build
 	@cmake --build --preset asan -j $(JOBS) $(QUIET)
 	ctest --preset asan -j $(JOBS)
 
+# Both tables: this machine's build, then the i686 build, also measured natively.
 bench: build
 	cmake --build --preset dev --target bench
+	@tools/deps.sh "to measure vek on i686" $(BUILD_DEPS) g++-i686-linux-gnu
+	@$(CONFIGURE) linux-i686
+	cmake --build --preset linux-i686 --target bench
 
 # The harness for FUZZ_SECONDS, seeded from examples/ and the kept inputs;
 # what it finds lands in build/fuzz/.
