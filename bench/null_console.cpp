@@ -28,7 +28,7 @@ int ReadKey() {
   return key;
 }
 void Flush() {
-  out_len = 0;
+  out.len = 0;
 }
 void PutText(const char* /*text*/) {}
 void PutLine(const char* /*text*/) {}

@@ -23,7 +23,11 @@ Op ops[kProgSize + 1];  // prog is read-only during a run: decoded once per run
 
 void ExecVekFast(int n) {
   if (n < 0 || n > kEndPos) return;
+#if defined(VEK_STEP_BOUND)
+  Decode(prog, ops, stop_before);
+#else
   Decode(prog, ops);
+#endif
   for (Op& o : ops) {
     o.to = &ops[o.next];
     o.seq = o.to == &o + 1;
@@ -40,29 +44,26 @@ void ExecVekFast(int n) {
   // Test builds stop after exactly step_budget steps: an operation that would
   // overrun it, or a key read that may have to wait, is left to the
   // reference loop, one step at a time.
-#define VEK_BOUND()                                                        \
-  if (op->steps > step_budget ||                                           \
-      ((op->code == kKeyA || op->code == kKeyB) && key_hook != nullptr)) { \
-    goto handover;                                                         \
-  }                                                                        \
+#define VEK_BOUND()                                                             \
+  if (op->steps > step_budget || (key_hook != nullptr && ReadsKey(op->code))) { \
+    goto handover;                                                              \
+  }                                                                             \
   step_budget -= op->steps;
+// A breakpoint stops the run on arrival, not where it was started.
+#define VEK_WALL() \
+  if (stop_before != nullptr && op != &ops[kEndPos] && stop_before[op - ops]) goto walled;
 #else
 #define VEK_BOUND()
+#define VEK_WALL()
 #endif
 
 #if VEK_COMPUTED_GOTO
 #define VEK_LABEL(ch, name, effect) &&L_##name,
-  static const void* const kLabels[] = {VEK_INSTRUCTIONS(VEK_LABEL) && L_Add,
-                                        &&L_Jump,
-                                        &&L_JumpIfEqual,
-                                        &&L_Stop,
-                                        &&L_SetJump,
-                                        &&L_SetJumpIfEqual,
-                                        &&L_CopyJumpIfEqual,
-                                        &&L_CopySplit,
-                                        &&L_MoveBA,
-                                        &&L_End};
+#define VEK_PLAN_LABEL(name) &&L_##name,
+  static const void* const kLabels[] = {VEK_INSTRUCTIONS(VEK_LABEL) VEK_CONTROL(VEK_LABEL)
+                                            VEK_PLAN_CODES(VEK_PLAN_LABEL)};
   static_assert(sizeof kLabels / sizeof kLabels[0] == kCodeCount, "one label per code");
+#undef VEK_PLAN_LABEL
 #undef VEK_LABEL
   for (Op& o : ops) o.label = kLabels[o.code];
 #define CASE(name) L_##name
@@ -74,6 +75,7 @@ void ExecVekFast(int n) {
 #define GO_TO(target) \
   {                   \
     op = (target);    \
+    VEK_WALL()        \
     VEK_BOUND()       \
     DISPATCH();       \
   }
@@ -153,8 +155,7 @@ resume:
 #if VEK_COMPUTED_GOTO
   CASE(End) : goto end;
 #else
-      default:  // kEnd
-        goto end;
+      case kEnd: goto end;
     }
   }
 #endif
@@ -172,9 +173,14 @@ handover:
     if (fits && taken == limit && stop_at >= 0) {
       a = ::a, b = ::b, c = ::c, d = ::d, tmp = ::tmp;
       op = &ops[stop_at];
+      VEK_WALL()
       goto resume;
     }
   }
+  return;
+walled:
+  ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+  stop_at = static_cast<int>(op - ops);
   return;
 #endif
 end:
@@ -189,4 +195,5 @@ end:
 #undef DISPATCH
 #undef CASE
 #undef VEK_BOUND
+#undef VEK_WALL
 }
