@@ -94,8 +94,8 @@ std::string Keys(const std::filesystem::path& program) {
 
 int main(int argc, char** argv) {
   if (argc < 8) {
-    std::fprintf(stderr,
-                 "usage: vek_bench SPAWN VEK VEK_FAST VEK_REFERENCE AOT_SCRIPT CC PROGRAM.vek...\n");
+    std::fprintf(
+        stderr, "usage: vek_bench SPAWN VEK VEK_FAST VEK_REFERENCE AOT_SCRIPT CC PROGRAM.vek...\n");
     return 2;
   }
   const std::string spawn = argv[1];
@@ -130,8 +130,8 @@ int main(int argc, char** argv) {
 
     const std::string c_file = (dir / (name + ".c")).string();
     const std::string binary = (dir / name).string();
-    const std::string build = "python3 '" + aot + "' '" + aot_source + "' > '" + c_file +
-                              "' && " + cc + " -O2 -w -o '" + binary + "' '" + c_file + "'";
+    const std::string build = "python3 '" + aot + "' '" + aot_source + "' > '" + c_file + "' && " +
+                              cc + " -O2 -w -o '" + binary + "' '" + c_file + "'";
     if (std::system(build.c_str()) != 0) {
       std::fprintf(stderr, "could not build the translation of %s\n", path.c_str());
       return 1;
