@@ -143,7 +143,7 @@ bool ExecVekNative(int n) {
   return ok;
 }
 
-#if !defined(VEK_NATIVE_X86_64) && !defined(VEK_NATIVE_I686)
+#if !defined(VEK_NATIVE_X86_64) && !defined(VEK_NATIVE_I686) && !defined(VEK_NATIVE_AARCH64)
 native::Emitter* native::Backend() {
   return nullptr;
 }
