@@ -94,25 +94,18 @@ void Decode(const char* text, Op* ops, const bool* walls) {
   for (int p = kEndPos - 1; p >= 0; --p) {
     const Op& after = at(p + 1);
     const char ch = text[p];
+    const int code = kCodes[static_cast<unsigned char>(ch)];
     Op op{};
-    switch (ch) {
-      case '!':
-      case '<':
-      case '*':
-      case ')': op = Fold(after, p + 1, AddsToA(ch), AddsToB(ch)); break;
-      default: {
-        const int code = kCodes[static_cast<unsigned char>(ch)];
-        if (code < 0) {  // a no-op: this position acts as the next operation, one step later
-          op = &after == &kWall ? Plain(kAdd, p + 1) : after;
-          op.steps = static_cast<std::uint16_t>(&after == &kWall ? 1 : op.steps + 1);
-        } else if (code >= kJump) {  // ? = ^ (after the twenty) absorb nothing
-          op = Plain(static_cast<Code>(code), p + 1);
-        } else {
-          op = Absorb(Plain(static_cast<Code>(code), p + 1), after);
-          op = Fuse(op, at(op.next));
-        }
-        break;
-      }
+    if (AddsToA(ch) != 0 || AddsToB(ch) != 0) {  // ! < * ) fold into what follows
+      op = Fold(after, p + 1, AddsToA(ch), AddsToB(ch));
+    } else if (code < 0) {  // a no-op: this position acts as the next operation, one step later
+      op = &after == &kWall ? Plain(kAdd, p + 1) : after;
+      op.steps = static_cast<std::uint16_t>(&after == &kWall ? 1 : op.steps + 1);
+    } else if (code >= kJump) {  // ? = ^ (after the twenty) absorb nothing
+      op = Plain(static_cast<Code>(code), p + 1);
+    } else {
+      op = Absorb(Plain(static_cast<Code>(code), p + 1), after);
+      op = Fuse(op, at(op.next));
     }
     ops[p] = op;
   }
