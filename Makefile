@@ -1,12 +1,14 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz windows windows-check web web-test clean
+.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
 FUZZ_DEPS = clang libclang-rt-14-dev
 WINDOWS_DEPS = g++-mingw-w64-i686 g++-mingw-w64-x86-64 file binutils
+# Debian's cross compilers (g++-multilib cannot be installed beside the AArch64 one).
+CROSS_DEPS = g++-i686-linux-gnu g++-aarch64-linux-gnu qemu-user
 LINT_DEPS = clang clang-format clang-tidy
 # Configure and build quietly: warnings and errors only (cmake's own
 # messages go to build/configure.log).
@@ -32,8 +34,12 @@ test: build
 	@cmake --build --preset asan -j $(JOBS) $(QUIET)
 	ctest --preset asan -j $(JOBS)
 
+# Both tables: this machine's build, then the i686 build, also measured natively.
 bench: build
 	cmake --build --preset dev --target bench
+	@tools/deps.sh "to measure vek on i686" $(BUILD_DEPS) g++-i686-linux-gnu
+	@$(CONFIGURE) linux-i686
+	cmake --build --preset linux-i686 --target bench
 
 # The harness for FUZZ_SECONDS, seeded from examples/ and the kept inputs;
 # what it finds lands in build/fuzz/.
@@ -67,6 +73,22 @@ windows-check: windows
 	file build/win64/vek.exe | grep -q 'PE32+ executable (console) x86-64'
 	! objdump -p build/win32/vek.exe build/win64/vek.exe | sed -n 's/.*DLL Name: //p' | \
 	    grep -viE '^(kernel32|msvcrt)\.dll$$'
+
+# Linux on other processors, linked statically: i686 into build/linux-i686
+# (runs natively here), AArch64 into build/linux-aarch64 (runs under qemu).
+cross:
+	@tools/deps.sh "to build vek for i686 and AArch64" $(BUILD_DEPS) $(CROSS_DEPS)
+	@$(CONFIGURE) linux-i686
+	@cmake --build --preset linux-i686 -j $(JOBS) $(QUIET)
+	@$(CONFIGURE) linux-aarch64
+	@cmake --build --preset linux-aarch64 -j $(JOBS) $(QUIET)
+
+# Both builds' tests: the case files through every binary (under qemu the
+# pipe cases), vek_native where the build has a back end, and the harness
+# replay.
+cross-check: cross
+	ctest --preset linux-i686 -j $(JOBS)
+	ctest --preset linux-aarch64 -j $(JOBS)
 
 # The web playground: static files in build/web/ for any plain web server.
 # Debian's emscripten finds its optimiser's modules through NODE_PATH.

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Translates a VEK program to C ahead of time: one label per position and one
 table of the 701 positions for ? and =. Compiled with gcc -O2, it shows how
-fast a program can run at all; the benchmark measures the interpreter against it."""
+fast a program can run at all; the benchmark measures the interpreter against it.
+Keys come from standard input after the program's line, as without a terminal."""
 import sys
 
 BODY = {
@@ -39,6 +40,8 @@ def translate(text: bytes) -> str:
            '  int32_t a = 0, b = 0, c = 0, d = 0, tmp = 0, mod = 0;',
            '  static void *const T[701] = {' + ', '.join(f'&&p{p}' for p in range(701)) + '};',
            '  (void)tmp; (void)mod;']
+    if b',' in text or b';' in text:  # keys start after the program's line
+        out.append('  for (int ch = 0; ch != EOF && ch != 10;) ch = getchar();')
     for p, byte in enumerate(text):
         out.append(f'p{p}: {BODY.get(chr(byte), ";")}')
     out += ['p700:', '  (void)d; return 0;', '}']

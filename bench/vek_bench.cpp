@@ -1,10 +1,13 @@
 // Measures whole processes, as a user runs them: the program on standard
-// input, output to a file, no terminal. For each program: the steps it takes,
+// input, output to a file, no terminal. A program NAME.vek with a file
+// NAME.keys beside it reads keys: that file's bytes, repeated to 16 MiB,
+// follow the program's line on standard input. For each program: the steps it takes,
 // ns per step for the product (native code), the fast loop, the reference loop
 // and an ahead-of-time translation to C, and their ratios; then start-up and
 // compile time.
 //
-// usage: vek_bench SPAWN VEK VEK_FAST VEK_REFERENCE AOT_SCRIPT PROGRAM.vek...
+// usage: vek_bench SPAWN VEK VEK_FAST VEK_REFERENCE AOT_SCRIPT CC PROGRAM.vek...
+// where CC compiles the translation for the processor the binaries run on.
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,12 +21,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/null_console.h"
 #include "interpreter/machine.h"
 #include "interpreter/reference.h"
 
 namespace {
 
 constexpr int kRuns = 3;
+constexpr std::size_t kKeyBytes = 16 << 20;
 
 struct Measure {
   double seconds = 1e30;  // best wall time of kRuns
@@ -58,7 +63,8 @@ Measure Time(const std::string& spawn, const std::string& command, const std::st
   return m;
 }
 
-std::uint64_t CountSteps(const std::string& text) {
+std::uint64_t CountSteps(const std::string& text, const std::string& keys) {
+  bench::FeedKeys(keys);
   std::istringstream in(text);
   std::string word;
   in >> word;
@@ -73,12 +79,23 @@ void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+// The keys a program reads, from NAME.keys beside NAME.vek: empty if none.
+std::string Keys(const std::filesystem::path& program) {
+  const auto path = std::filesystem::path(program).replace_extension(".keys");
+  if (!std::filesystem::exists(path)) return {};
+  const std::string pattern = Slurp(path.string());
+  std::string keys;
+  while (!pattern.empty() && keys.size() < kKeyBytes) keys += pattern;
+  keys.resize(std::min(keys.size(), kKeyBytes));
+  return keys;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 7) {
-    std::fprintf(stderr,
-                 "usage: vek_bench SPAWN VEK VEK_FAST VEK_REFERENCE AOT_SCRIPT PROGRAM.vek...\n");
+  if (argc < 8) {
+    std::fprintf(
+        stderr, "usage: vek_bench SPAWN VEK VEK_FAST VEK_REFERENCE AOT_SCRIPT CC PROGRAM.vek...\n");
     return 2;
   }
   const std::string spawn = argv[1];
@@ -86,6 +103,7 @@ int main(int argc, char** argv) {
   const std::string fast_loop = argv[3];
   const std::string reference = argv[4];
   const std::string aot = argv[5];
+  const std::string cc = argv[6];
   const auto dir =
       std::filesystem::temp_directory_path() / ("vek_bench." + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
@@ -98,15 +116,22 @@ int main(int argc, char** argv) {
   double log_fast_to_aot = 0;
   double worst_to_aot = 0;
   int count = 0;
-  for (int i = 6; i < argc; ++i) {
-    const std::string path = argv[i];
+  for (int i = 7; i < argc; ++i) {
+    std::string path = argv[i];
     const std::string name = std::filesystem::path(path).stem().string();
-    const std::uint64_t steps = CountSteps(Slurp(path));
+    const std::string text = Slurp(path);
+    const std::string keys = Keys(path);
+    const std::uint64_t steps = CountSteps(text, keys);
+    const std::string aot_source = path;
+    if (!keys.empty()) {  // the program's line, then its keys
+      path = (dir / (name + ".in")).string();
+      WriteFile(path, text + "\n" + keys);
+    }
 
     const std::string c_file = (dir / (name + ".c")).string();
     const std::string binary = (dir / name).string();
-    const std::string build = "python3 '" + aot + "' '" + path + "' > '" + c_file +
-                              "' && cc -O2 -w -o '" + binary + "' '" + c_file + "'";
+    const std::string build = "python3 '" + aot + "' '" + aot_source + "' > '" + c_file + "' && " +
+                              cc + " -O2 -w -o '" + binary + "' '" + c_file + "'";
     if (std::system(build.c_str()) != 0) {
       std::fprintf(stderr, "could not build the translation of %s\n", path.c_str());
       return 1;

@@ -4,15 +4,28 @@
 
 namespace {
 
+// Each byte's code, or -1 for a no-op.
 constexpr std::array<int, 256> MakeCodes() {
   std::array<int, 256> codes{};
   codes.fill(-1);
 #define VEK_ENTRY(ch, name, effect) codes[static_cast<unsigned char>(ch)] = k##name;
   VEK_INSTRUCTIONS(VEK_ENTRY)
+  VEK_CONTROL(VEK_ENTRY)
 #undef VEK_ENTRY
   return codes;
 }
 constexpr std::array<int, 256> kCodes = MakeCodes();
+
+// Each code's character; the plan's own codes have none.
+constexpr std::array<char, kCodeCount> MakeChars() {
+  std::array<char, kCodeCount> chars{};
+#define VEK_ENTRY(ch, name, effect) chars[k##name] = (ch);
+  VEK_INSTRUCTIONS(VEK_ENTRY)
+  VEK_CONTROL(VEK_ENTRY)
+#undef VEK_ENTRY
+  return chars;
+}
+constexpr std::array<char, kCodeCount> kChars = MakeChars();
 
 Op Plain(Code code, int next) {
   return Op{code, false, static_cast<std::uint16_t>(next), 0, 1, 0, 0};
@@ -21,13 +34,14 @@ Op Plain(Code code, int next) {
 // An increment or decrement in front of the operation that follows it.
 Op Fold(const Op& after, int next, std::int32_t da, std::int32_t db) {
   Op op = after;
-  switch (after.code) {
-    case kAdd: op.x = WrapAdd(op.x, da); break;
-    case kClearA:  // these set a, so only the change to b is left
-    case kSetJump:
-    case kSetJumpIfEqual: break;
-    default: return Op{kAdd, false, static_cast<std::uint16_t>(next), 0, 1, da, db};
+  // Those that set a leave only the change to b; every other operation is
+  // preceded by an addition of its own.
+  const bool sets_a =
+      after.code == kClearA || after.code == kSetJump || after.code == kSetJumpIfEqual;
+  if (after.code != kAdd && !sets_a) {
+    return Op{kAdd, false, static_cast<std::uint16_t>(next), 0, 1, da, db};
   }
+  if (after.code == kAdd) op.x = WrapAdd(op.x, da);
   op.y = WrapAdd(op.y, db);
   ++op.steps;
   return op;
@@ -66,6 +80,10 @@ Op Fuse(Op op, const Op& after) {
 
 }  // namespace
 
+bool ReadsKey(Code code) {
+  return ReadsKey(kChars[code]);
+}
+
 void Decode(const char* text, Op* ops, const bool* walls) {
   ops[kEndPos] = Op{kEnd, false, static_cast<std::uint16_t>(kEndPos), 0, 0, 0, 0};
   // Stands for the operation at a wall: nothing folds into it.
@@ -76,26 +94,18 @@ void Decode(const char* text, Op* ops, const bool* walls) {
   for (int p = kEndPos - 1; p >= 0; --p) {
     const Op& after = at(p + 1);
     const char ch = text[p];
+    const int code = kCodes[static_cast<unsigned char>(ch)];
     Op op{};
-    switch (ch) {
-      case '!':
-      case '<':
-      case '*':
-      case ')': op = Fold(after, p + 1, AddsToA(ch), AddsToB(ch)); break;
-      case '?': op = Plain(kJump, p + 1); break;
-      case '=': op = Plain(kJumpIfEqual, p + 1); break;
-      case '^': op = Plain(kStop, p + 1); break;
-      default: {
-        const int code = kCodes[static_cast<unsigned char>(ch)];
-        if (code < 0) {  // a no-op: this position acts as the next operation, one step later
-          op = &after == &kWall ? Plain(kAdd, p + 1) : after;
-          op.steps = static_cast<std::uint16_t>(&after == &kWall ? 1 : op.steps + 1);
-        } else {
-          op = Absorb(Plain(static_cast<Code>(code), p + 1), after);
-          op = Fuse(op, at(op.next));
-        }
-        break;
-      }
+    if (AddsToA(ch) != 0 || AddsToB(ch) != 0) {  // ! < * ) fold into what follows
+      op = Fold(after, p + 1, AddsToA(ch), AddsToB(ch));
+    } else if (code < 0) {  // a no-op: this position acts as the next operation, one step later
+      op = &after == &kWall ? Plain(kAdd, p + 1) : after;
+      op.steps = static_cast<std::uint16_t>(&after == &kWall ? 1 : op.steps + 1);
+    } else if (code >= kJump) {  // ? = ^ (after the twenty) absorb nothing
+      op = Plain(static_cast<Code>(code), p + 1);
+    } else {
+      op = Absorb(Plain(static_cast<Code>(code), p + 1), after);
+      op = Fuse(op, at(op.next));
     }
     ops[p] = op;
   }

@@ -1,31 +1,42 @@
-// The decoded form of prog that the fast run loop executes: one operation per
-// position, with its successor already resolved. No-op bytes are skipped,
-// runs of ! < * ) are folded into one addition, and common sequences are fused.
-// Decoding goes backwards, so a jump into the middle of a folded run still
-// finds an operation that does exactly what the rest of the run does.
+// The plan: the decoded form of prog that the fast run loop executes and that
+// every native back end compiles. One operation per position, each doing
+// exactly what the rest of the program does from there up to its successor,
+// which is already resolved. No-op bytes are skipped, runs of ! < * ) are
+// folded into one addition, additions are absorbed into the instruction in
+// front of them, and common pairs are fused. Decoding goes backwards, so a
+// jump into the middle of a folded run still finds an operation that does
+// exactly what the rest of the run does.
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 
 #include "interpreter/instructions.h"
 #include "interpreter/machine.h"
 
-enum Code : std::uint8_t {
+// The operations of the plan beyond the instructions' own: folded runs, and
+// pairs worth one dispatch instead of two.
+#define VEK_PLAN_CODES(X)                                                     \
+  X(Add)             /* a += x, b += y: a folded run of ! < * ) */            \
+  X(SetJump)         /* $ and increments, then ?: a = x, b += y, go to alt */ \
+  X(SetJumpIfEqual)  /* the same with =: if c == d go to alt */               \
+  X(CopyJumpIfEqual) /* @= */                                                 \
+  X(CopySplit)       /* @# */                                                 \
+  X(MoveBA)          /* $-: a = b */                                          \
+  X(End)             /* position 700 */
+
+// Every operation code: the twenty instructions, the three control ones, then
+// the plan's own. Whatever lists the codes expands the same three lists.
 #define VEK_CODE(ch, name, effect) k##name,
-  VEK_INSTRUCTIONS(VEK_CODE)
-#undef VEK_CODE
-      kAdd,          // a += x, b += y: a folded run of ! < * )
-  kJump,             // ?
-  kJumpIfEqual,      // =
-  kStop,             // ^
-  kSetJump,          // $ and increments, then ?: a = x, b += y, go to alt
-  kSetJumpIfEqual,   // $ and increments, then =: a = x, b += y, if c == d go to alt
-  kCopyJumpIfEqual,  // @=
-  kCopySplit,        // @#
-  kMoveBA,           // $-: a = b
-  kEnd,              // position 700
-  kCodeCount
+#define VEK_PLAN_CODE(name) k##name,
+enum Code : std::uint8_t {
+  VEK_INSTRUCTIONS(VEK_CODE) VEK_CONTROL(VEK_CODE) VEK_PLAN_CODES(VEK_PLAN_CODE)
 };
+inline constexpr Code kAllCodes[] = {VEK_INSTRUCTIONS(VEK_CODE) VEK_CONTROL(VEK_CODE)
+                                         VEK_PLAN_CODES(VEK_PLAN_CODE)};
+inline constexpr int kCodeCount = static_cast<int>(std::size(kAllCodes));
+#undef VEK_PLAN_CODE
+#undef VEK_CODE
 
 struct Op {
   Code code;
@@ -53,12 +64,15 @@ constexpr std::int32_t AddsToB(char ch) {
   return ch == '*' ? 1 : ch == ')' ? -1 : 0;
 }
 
+// Whether an operation waits for a key: the instruction set says which.
+bool ReadsKey(Code code);
+
 // A jump target outside 0..700 ends the run like 700.
 constexpr int Target(std::int32_t pos) {
   return static_cast<std::uint32_t>(pos) <= static_cast<std::uint32_t>(kEndPos) ? pos : kEndPos;
 }
 
-// Fills ops[0..700] from prog. Positions marked in walls (701 entries, may be
-// null) are reached by dispatch: nothing folds or fuses across them, so a run
-// can stop there.
+// Fills ops[0..700] from text (700 bytes). Positions marked in walls (701
+// entries, may be null) are reached by dispatch: nothing folds or fuses
+// across them, so a run can stop there.
 void Decode(const char* text, Op* ops, const bool* walls = nullptr);

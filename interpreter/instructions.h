@@ -62,6 +62,11 @@ constexpr void DigitSplit(std::int32_t& ra, std::int32_t& rb, std::int32_t rc) {
   X('=', JumpIfEqual, if (c == d) JUMP(a)) \
   X('^', Stop, console::PutLine("STOP"); STOP())
 
+// The instructions that wait for a key: a bounded run may stop before them.
+constexpr bool ReadsKey(char ch) {
+  return ch == ',' || ch == ';';
+}
+
 // Whether a byte is one of the 23 instructions; every other byte is a no-op.
 constexpr bool IsInstruction(char ch) {
 #define VEK_IS(c, name, effect) ch == (c) ||

@@ -1,37 +1,19 @@
-// Native code: prog compiled to x86-64 once per run, in one pass. a, b, c, d
-// live in callee-saved machine registers, so calls out keep them; every
-// position 0..700 has an entry in a 701-entry jump table for computed jumps.
-// Runs of ! < * ) and no-ops become one addition per register; a jump into
-// the middle of a run lands on a stub, off the straight path, that adds the
-// rest of the run. The code touches only its own pages, mem, the output
-// buffer and its count, and is never writable and executable at once.
+// Native code: the plan (decode.h) compiled once per run by the build's back
+// end (emitter.h) into fresh pages, which are sealed read+execute (never
+// writable and executable at once), run, and unmapped. The straight path
+// follows each operation's successor from position 0 to 700; a position off
+// it (a jump into the middle of a run, a no-op in front of an instruction)
+// gets a small entry of its own out of line, or shares an identical one.
 #include "interpreter/native.h"
-
-#if defined(__x86_64__) || defined(_M_X64)
-
-#include <algorithm>
-#include <cstring>
-#include <span>
 
 #include "console/console.h"
 #include "console/platform.h"
 #include "interpreter/decode.h"
-#include "interpreter/instructions.h"
+#include "interpreter/emitter.h"
 #include "interpreter/machine.h"
-#include "interpreter/x64.h"
-#if defined(VEK_STEP_BOUND)
-#include "interpreter/bound.h"
-#endif
 
-namespace {
+namespace native {
 
-using namespace x64;  // NOLINT(google-build-using-namespace)
-
-constexpr Reg A = RBX, B = R12, C = R13, D = R14, MEM = R15, OUT = RBP;
-constexpr int kExit = kEndPos + 1;  // label of the way out
-constexpr std::int32_t kLastCell = kMemCells - 1;
-
-// Calls out: no arguments, the platform's own calling convention.
 std::int32_t CallKey() {
   return console::ReadKey();
 }
@@ -45,253 +27,124 @@ void CallStop() {
   console::PutLine("STOP");
 }
 
-const std::uint8_t* entry = nullptr;  // where a run starts
+}  // namespace native
 
-bool Folds(char ch) {  // an addition or a no-op
-  return AddsToA(ch) != 0 || AddsToB(ch) != 0 || !IsInstruction(ch);
+namespace {
+
+using native::Emitter;
+
+// Far more than any program text needs (about 100 bytes per position at most).
+constexpr std::size_t kCodeCap = 1 << 17;
+
+Op ops[kProgSize + 1];
+std::size_t at[native::kLabels];  // each label's offset in the code
+int alias[kProgSize + 1];         // a position whose entry is that of another, or -1
+
+// The operation's code; true if it goes on at op.next.
+bool Emit(Emitter& e, const Op& op) {
+  switch (op.code) {
+    case kIncA: e.Add(1, 0); break;  // runs are folded into kAdd: kept for completeness
+    case kIncB: e.Add(0, 1); break;
+    case kDecA: e.Add(-1, 0); break;
+    case kDecB: e.Add(0, -1); break;
+    case kCopyAB: e.CopyAB(); break;
+    case kCopyCD: e.CopyCD(); break;
+    case kDup: e.Dup(); break;
+    case kSwapAB: e.SwapAB(); break;
+    case kSwapCD: e.SwapCD(); break;
+    case kPutA: e.PutA(); break;
+    case kKeyA: e.KeyA(); break;
+    case kPutB: e.PutB(); break;
+    case kKeyB: e.KeyB(); break;
+    case kSplit: e.Split(); break;
+    case kNull: e.Null(); break;
+    case kClearA: e.SetA(op.x), e.Add(0, op.y); return true;
+    case kStore: e.Store(); break;
+    case kLoad: e.Load(); break;
+    case kAddB: e.AddB(); break;
+    case kSubB: e.SubB(); break;
+    case kAdd: break;
+    case kMoveBA: e.MoveBA(); break;
+    case kCopySplit: e.CopyAB(), e.Split(); break;
+    case kJump: e.Jump(); return false;
+    case kJumpIfEqual: e.JumpIfEqual(); return true;
+    case kCopyJumpIfEqual: e.CopyAB(), e.JumpIfEqual(); return true;
+    case kSetJump: e.SetA(op.x), e.Add(0, op.y), e.JumpTo(op.alt); return false;
+    case kSetJumpIfEqual: e.SetA(op.x), e.Add(0, op.y), e.JumpIfEqualTo(op.alt); return true;
+    case kStop: e.Stop(); return false;
+    case kEnd: e.Goto(native::kExit); return false;
+  }
+  e.Add(op.x, op.y);  // what the operation absorbed from the run after it
+  return true;
 }
 
-// Bounds that no program text reaches: at most about 130 bytes of code and
-// four fixes per position.
-constexpr std::size_t kCodeCap = 1 << 17;
-constexpr int kFixCap = 4 * (kEndPos + 1);
+bool Same(const Op& x, const Op& y) {
+  return x.code == y.code && x.next == y.next && x.alt == y.alt && x.x == y.x && x.y == y.y;
+}
 
-struct Compiler {
-  Asm as;
-  std::size_t at[kExit + 1] = {};  // each position's entry, and the way out
-  int alias[kProgSize] = {};       // a position whose entry is that of another
-  struct Fix {
-    std::uint32_t end;
-    int label;
-  };
-  Fix fixes[kFixCap] = {};  // rel32 jumps to a label
-  int n_fixes = 0;
-  std::size_t tables[kProgSize] = {};  // rel32 of the jump table's address
-  int n_tables = 0;
-  struct Stub {
-    int pos;
-    std::int32_t x, y;
-    int then;  // < 0: the entry of =
-  };
-  Stub stubs[kProgSize] = {};
-  int n_stubs = 0;
-
-  void To(int label) {
-    if (n_fixes < kFixCap) fixes[n_fixes++] = {static_cast<std::uint32_t>(as.Here()), label};
+void Compile(Emitter& e) {
+  e.Enter();
+  std::fill(std::begin(alias), std::end(alias), -2);  // -2: not placed yet
+  for (int p = 0; p != kEndPos; p = ops[p].next) {
+    at[p] = e.Here(), alias[p] = -1;
+    Emit(e, ops[p]);
   }
-  void JumpTo(int label) { as.Jmp(), To(label); }
-  void JumpIf(Cond cc, int label) { as.Jcc(cc), To(label); }
-  std::size_t Skip(Cond cc) {
-    return as.Bytes({static_cast<std::uint8_t>(0x70 | cc), 0}), as.Here();
-  }
-  void Land(std::size_t from) { as.code[from - 1] = static_cast<std::uint8_t>(as.Here() - from); }
-  void Call(const void* fn) { as.MovAbs(RAX, fn), as.Bytes({0xFF, 0xD0}); }
-
-  void Count() {  // test builds: stop instead of the jump past the budget
-#if defined(VEK_STEP_BOUND)
-    as.MovAbs(RAX, &jump_budget);
-    as.RM({0x83}, 5, RAX, kNoIndex, 0, true), as.Byte(1);  // sub qword [rax], 1
-    JumpIf(kBelow, kExit);
-#endif
-  }
-  void ComputedJump() {  // to position a: outside 0..700 ends the run
-    as.CmpImm(A, kEndPos);
-    JumpIf(kAbove, kExit);
-    Count();
-    as.Bytes({0x48, 0x8D, 0x05}), as.Imm<std::int32_t>(0), tables[n_tables++] = as.Here();
-    as.RM({0xFF}, 4, RAX, A, 3);  // jmp [rax + a * 8]
-  }
-  void Add(std::int32_t x, std::int32_t y) {
-    if (x != 0) as.AddImm(A, x);
-    if (y != 0) as.AddImm(B, y);
-  }
-  // The low 8 bits of r into the output buffer; its count is stored after
-  // the byte, so a signal handler never writes out a byte not yet there.
-  void Put(Reg r) {
-    as.MovAbs(RCX, &console::out.len);
-    as.RM({0x8B}, RAX, RCX, kNoIndex, 0, true);  // mov rax, [rcx]
-    as.RM({0x88}, r, OUT, RAX);                  // mov [out + rax], r8
-    as.Bytes({0x48, 0xFF, 0xC0});                // inc rax
-    as.RM({0x89}, RAX, RCX, kNoIndex, 0, true);  // mov [rcx], rax
-    as.Bytes({0x48, 0x3D}), as.Imm(static_cast<std::int32_t>(console::out_limit));
-    const std::size_t full = Skip(kBelow);
-    Call(reinterpret_cast<const void*>(&CallFlush));
-    Land(full);
-  }
-  void DivideByTen(Reg r) {     // eax = r / 10, truncated: multiply and shift, no trap
-    as.RR(0x63, RAX, r, true);  // movsxd rax, r
-    as.RR(0x69, RAX, RAX, true), as.Imm<std::int32_t>(0x66666667);  // imul rax, rax, m
-    as.Sar(RAX, 34, true);
-    as.Mov32(RDX, r);
-    as.Sar(RDX, 31, false);
-    as.Sub32(RAX, RDX);  // rounds toward zero for negative r
-  }
-
-  // One instruction, as it runs when the run gets to it.
-  void Instruction(char ch) {
-    switch (ch) {
-      case '@': as.Mov32(C, A), as.Mov32(D, B); break;
-      case '&': as.Mov32(A, C), as.Mov32(B, D); break;
-      case '%': as.Mov32(B, A), as.Mov32(D, C); break;
-      case '{': as.Xchg32(A, B); break;
-      case '}': as.Xchg32(C, D); break;
-      case '.': Put(A); break;
-      case ':': Put(B); break;
-      case ',': Call(reinterpret_cast<const void*>(&CallKey)), as.Mov32(A, RAX); break;
-      case ';': Call(reinterpret_cast<const void*>(&CallKey)), as.Mov32(B, RAX); break;
-      case 'N': Call(reinterpret_cast<const void*>(&CallNull)); break;
-      case '-': as.Add32(A, B); break;  // '-' adds
-      case '+': as.Sub32(A, B); break;  // '+' subtracts
-      case '#': {                       // mod = c rem 10; b = mod + 48; a = (a - mod) / 10 + 48
-        DivideByTen(C);
-        as.RM({0x8D}, RAX, RAX, RAX, 2);  // lea eax, [rax + rax * 4]
-        as.Add32(RAX, RAX);
-        as.Mov32(RCX, C), as.Sub32(RCX, RAX);
-        as.Mov32(B, RCX), as.AddImm(B, '0');
-        as.Sub32(A, RCX);
-        DivideByTen(A);
-        as.Mov32(A, RAX), as.AddImm(A, '0');
-        break;
-      }
-      case '(': {  // cells outside 0..1024 are never touched
-        as.CmpImm(A, kLastCell);
-        const std::size_t out = Skip(kAbove);
-        as.RM({0x89}, D, MEM, A, 2);  // mov [mem + a * 4], d
-        Land(out);
-        break;
-      }
-      case '>': {
-        as.Xor32(RAX, RAX), as.CmpImm(A, kLastCell);
-        const std::size_t out = Skip(kAbove);
-        as.RM({0x8B}, RAX, MEM, A, 2);  // mov eax, [mem + a * 4]
-        Land(out);
-        as.Mov32(D, RAX);
-        break;
-      }
-      case '?': ComputedJump(); break;
-      case '=': {
-        as.Cmp32(C, D);
-        const std::size_t differ = Skip(kNotEqual);
-        ComputedJump();
-        Land(differ);
-        break;
-      }
-      case '^': Call(reinterpret_cast<const void*>(&CallStop)), JumpTo(kExit); break;
-      default: break;
-    }
-  }
-
-  // Positions p.. that $ and additions make one step of the straight path;
-  // returns where the path goes on.
-  int Run(const char* text, int p) {
-    const bool clear = text[p] == '$';
-    int q = p + (clear ? 1 : 0);
-    while (q < kEndPos && Folds(text[q])) ++q;
-    std::int32_t x = 0, y = 0;  // what the rest of the run adds, from its end back
-    for (int i = q - 1; i >= p + (clear ? 1 : 0); --i) {
-      x = WrapAdd(x, AddsToA(text[i]));
-      y = WrapAdd(y, AddsToB(text[i]));
-      if (i == p) break;
-      if (x == 0 && y == 0) {
-        alias[i] = q;
-      } else {
-        stubs[n_stubs++] = {i, x, y, q};
-      }
-    }
-    at[p] = as.Here();
-    if (!clear) {
-      Add(x, y);
-      return q;
-    }
-    as.MovImm(A, x), Add(0, y);
-    if (q == kEndPos || (text[q] != '?' && text[q] != '=')) return q;
-    // a is known here, so is the target: the position's own entry is general.
-    if (text[q] == '?') {
-      Count(), JumpTo(Target(x));
-      at[q] = as.Here();
-      ComputedJump();
+  at[kEndPos] = at[native::kExit] = e.Here(), alias[kEndPos] = -1;
+  e.Exit();
+  for (int p = 1; p < kEndPos; ++p) {
+    if (alias[p] != -2) continue;
+    const Op& op = ops[p];
+    if (Same(op, ops[p - 1])) {
+      alias[p] = p - 1;
+    } else if (op.code == kAdd && op.x == 0 && op.y == 0) {
+      alias[p] = op.next;
     } else {
-      as.Cmp32(C, D);
-      const std::size_t differ = Skip(kNotEqual);
-      Count(), JumpTo(Target(x));
-      Land(differ);
-      stubs[n_stubs++] = {q, 0, 0, -1};
-    }
-    return q + 1;
-  }
-
-  void Compile(const char* text) {
-    std::fill(std::begin(alias), std::end(alias), -1);
-    for (const Reg r : {RBX, RBP, R12, R13, R14, R15}) as.Push(r);
-    as.Bytes({0x48, 0x83, 0xEC, 0x28});  // sub rsp, 40: aligned, and room for calls out
-    for (const auto& [r, v] : {std::pair{A, &a}, {B, &b}, {C, &c}, {D, &d}}) {
-      as.MovAbs(RAX, v), as.Load32(r, RAX);
-    }
-    as.MovAbs(MEM, mem), as.MovAbs(OUT, console::out.buf);
-    as.MovAbs(RAX, &entry), as.RM({0xFF}, 4, RAX);  // jmp [entry]
-    for (int p = 0; p < kEndPos;) {
-      if (text[p] == '$' || Folds(text[p])) {
-        p = Run(text, p);
-      } else {
-        at[p] = as.Here();
-        Instruction(text[p++]);
-      }
-    }
-    at[kEndPos] = at[kExit] = as.Here();
-    for (const auto& [r, v] : {std::pair{A, &a}, {B, &b}, {C, &c}, {D, &d}}) {
-      as.MovAbs(RAX, v), as.Store32(RAX, r);
-    }
-    as.Bytes({0x48, 0x83, 0xC4, 0x28});
-    for (const Reg r : {R15, R14, R13, R12, RBP, RBX}) as.Pop(r);
-    as.Byte(0xC3);
-    for (const Stub& s : std::span(stubs, n_stubs)) {
-      at[s.pos] = as.Here();
-      if (s.then < 0) {  // = entered by a jump: a is not known
-        as.Cmp32(C, D);
-        JumpIf(kNotEqual, s.pos + 1);
-        ComputedJump();
-      } else {
-        Add(s.x, s.y);
-        JumpTo(s.then);
-      }
-    }
-    for (int p = 0; p < kEndPos; ++p) {
-      if (alias[p] >= 0) at[p] = at[alias[p]];
-    }
-    for (const Fix& f : std::span(fixes, n_fixes)) as.Patch(f.end, at[f.label]);
-    while (as.Here() % 8 != 0) as.Byte(0xCC);
-    for (const std::size_t t : std::span(tables, n_tables)) as.Patch(t, as.Here());
-    for (int p = 0; p <= kEndPos; ++p) {
-      as.Imm(reinterpret_cast<std::uint64_t>(as.code + at[p]));  // the jump table
+      at[p] = e.Here(), alias[p] = -1;
+      if (Emit(e, op)) e.Goto(op.next);
     }
   }
-};
+  // Aliases point back to an earlier position or on to an operation's
+  // successor, never in a circle; halving the paths keeps long runs of
+  // no-ops linear.
+  for (int p = 0; p <= kEndPos; ++p) {
+    int q = p;
+    while (alias[q] >= 0) {
+      if (alias[alias[q]] >= 0) alias[q] = alias[alias[q]];
+      q = alias[q];
+    }
+    at[p] = at[q];
+  }
+}
 
 }  // namespace
 
 bool ExecVekNative(int n) {
+  Emitter* e = native::Backend();
+  if (e == nullptr) return false;
   if (n < 0 || n > kEndPos) return true;
-  static Compiler k;  // its arrays stay off the stack, and only what is used is touched
-  k.as = Asm{};
-  k.n_fixes = k.n_tables = k.n_stubs = 0;
   // Pages never touched take no memory.
-  k.as.code = static_cast<std::uint8_t*>(platform::CodeMap(kCodeCap));
-  if (k.as.code == nullptr) return false;
-  k.as.cap = kCodeCap;
-  k.Compile(prog);
-  const bool ok = k.as.Fits() && k.n_fixes < kFixCap && platform::CodeSeal(k.as.code, kCodeCap);
+  auto* code = static_cast<std::uint8_t*>(platform::CodeMap(kCodeCap));
+  if (code == nullptr) return false;
+  Decode(prog, ops);
+  e->Reset(code, kCodeCap);
+  Compile(*e);
+  bool ok = e->Finish(at);
+#if defined(__GNUC__)
+  if (ok)
+    __builtin___clear_cache(reinterpret_cast<char*>(code),
+                            reinterpret_cast<char*>(code + kCodeCap));
+#endif
+  ok = ok && platform::CodeSeal(code, kCodeCap);
   if (ok) {
-    entry = k.as.code + k.at[n];
-    reinterpret_cast<void (*)()>(k.as.code)();
+    using Entry = void (*)(const void* start);
+    reinterpret_cast<Entry>(code)(code + at[n]);
   }
-  platform::CodeUnmap(k.as.code, kCodeCap);
+  platform::CodeUnmap(code, kCodeCap);
   return ok;
 }
 
-#else
-
-bool ExecVekNative(int /*n*/) {
-  return false;
+#if !defined(VEK_NATIVE_X86_64) && !defined(VEK_NATIVE_I686) && !defined(VEK_NATIVE_AARCH64)
+native::Emitter* native::Backend() {
+  return nullptr;
 }
-
 #endif

@@ -44,11 +44,10 @@ void ExecVekFast(int n) {
   // Test builds stop after exactly step_budget steps: an operation that would
   // overrun it, or a key read that may have to wait, is left to the
   // reference loop, one step at a time.
-#define VEK_BOUND()                                                        \
-  if (op->steps > step_budget ||                                           \
-      ((op->code == kKeyA || op->code == kKeyB) && key_hook != nullptr)) { \
-    goto handover;                                                         \
-  }                                                                        \
+#define VEK_BOUND()                                                             \
+  if (op->steps > step_budget || (key_hook != nullptr && ReadsKey(op->code))) { \
+    goto handover;                                                              \
+  }                                                                             \
   step_budget -= op->steps;
 // A breakpoint stops the run on arrival, not where it was started.
 #define VEK_WALL() \
@@ -60,17 +59,11 @@ void ExecVekFast(int n) {
 
 #if VEK_COMPUTED_GOTO
 #define VEK_LABEL(ch, name, effect) &&L_##name,
-  static const void* const kLabels[] = {VEK_INSTRUCTIONS(VEK_LABEL) && L_Add,
-                                        &&L_Jump,
-                                        &&L_JumpIfEqual,
-                                        &&L_Stop,
-                                        &&L_SetJump,
-                                        &&L_SetJumpIfEqual,
-                                        &&L_CopyJumpIfEqual,
-                                        &&L_CopySplit,
-                                        &&L_MoveBA,
-                                        &&L_End};
+#define VEK_PLAN_LABEL(name) &&L_##name,
+  static const void* const kLabels[] = {VEK_INSTRUCTIONS(VEK_LABEL) VEK_CONTROL(VEK_LABEL)
+                                            VEK_PLAN_CODES(VEK_PLAN_LABEL)};
   static_assert(sizeof kLabels / sizeof kLabels[0] == kCodeCount, "one label per code");
+#undef VEK_PLAN_LABEL
 #undef VEK_LABEL
   for (Op& o : ops) o.label = kLabels[o.code];
 #define CASE(name) L_##name
@@ -162,8 +155,7 @@ resume:
 #if VEK_COMPUTED_GOTO
   CASE(End) : goto end;
 #else
-      default:  // kEnd
-        goto end;
+      case kEnd: goto end;
     }
   }
 #endif
