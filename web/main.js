@@ -1,0 +1,274 @@
+// The playground page: loads the interpreter (vek.js) and wires the editor,
+// the run controls, the machine view, the console and the links together.
+import { EXAMPLES } from "./examples.js";
+import { Editor, KIND_NAMES } from "./editor.js";
+import { INSTRUCTIONS } from "./instructions.js";
+import { parse, restore, save, showLink } from "./link.js";
+import { MachineView } from "./machine.js";
+import { load, Run } from "./run.js";
+import { Sink } from "./sink.js";
+
+const $ = (id) => document.getElementById(id);
+const LIVE_MS = 250; // registers and position redrawn this often during a run
+
+let loaded = null; // the module, once loaded
+let run = null; // the run shown (under way, paused or ended)
+let undo = null; // what an example replaced
+let heatOn = false;
+let drawnAt = 0;
+
+const active = () => run && run.state !== "ended";
+const stopped = () => run && (run.state === "paused" || run.state === "ended");
+
+function note(text, ends = false, canUndo = false) {
+  const el = ends ? $("ends") : $("note");
+  (ends ? el : $("note-text")).textContent = text;
+  el.hidden = !text;
+  if (!ends) $("undo").hidden = !canUndo;
+}
+
+const keysAhead = () => Array.from($("ahead").value, (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) < 256 ? ch.charCodeAt(0) : 26));
+
+const editor = new Editor(() => {
+  if (!active()) setHeat(false);
+  keep();
+}, note);
+const sink = new Sink($("out"));
+const machine = new MachineView((watches) => run?.setWatches(watches));
+
+// The address bar and local storage always hold the current program.
+function keep() {
+  showLink(editor.text, $("ahead").value);
+  save({ text: editor.text, keys: $("ahead").value, breaks: [...editor.breaks] });
+  if (run) run.setBreaks(editor.positions());
+  setButtons();
+}
+
+function setButtons() {
+  const paused = run?.state === "paused";
+  $("run").disabled = !loaded || active();
+  $("stop").disabled = !active();
+  $("step").disabled = !loaded || (active() && !paused);
+  $("continue").disabled = !paused;
+  $("back").disabled = !stopped() || run.steps === 0;
+  $("heat").disabled = !stopped();
+  $("time").disabled = !stopped() || run.frontier === 0;
+  editor.box.readOnly = !!active();
+}
+
+function drawTime() {
+  const [step, all] = run ? [run.steps, run.frontier] : [0, 0];
+  $("time").max = all;
+  $("time").value = step;
+  $("time-out").textContent = `step ${step.toLocaleString("en")} of ${all.toLocaleString("en")}`;
+}
+
+function drawMachine() {
+  machine.draw(run);
+  editor.mark(run && run.state !== "running" ? run.position : active() ? run.position : -1);
+  drawTime();
+  drawnAt = performance.now();
+}
+
+function onState() {
+  const waiting = run.state === "waiting";
+  $("status").textContent = run.why;
+  $("press").textContent = waiting
+    ? document.activeElement === $("console") ? "The program waits for a key: press one."
+      : "The program waits for a key: click here (or Tab here) and press one."
+    : "Keys typed here go to the program.";
+  $("console").classList.toggle("waiting", waiting);
+  if (waiting && (document.activeElement === document.body || $("program-pane").contains(document.activeElement) &&
+    document.activeElement.tagName === "BUTTON")) $("console").focus();
+  if (run.state === "running") machine.since(run);
+  sink.draw();
+  drawMachine();
+  setButtons();
+  if (heatOn && run.state === "running") setHeat(false);
+}
+
+function start(paused) {
+  if (!loaded || active()) return;
+  setHeat(false);
+  sink.reset(new Uint8Array(0));
+  const current = new Run(loaded, editor.bytes, keysAhead(), {
+    output: (bytes) => sink.push(bytes),
+    state: onState,
+    note: (text) => note(text),
+    frame: () => {
+      sink.draw();
+      if (performance.now() - drawnAt > LIVE_MS) drawMachine();
+    },
+    rewound: showOutput,
+  });
+  run = current;
+  current.breaks = new Set(editor.positions());
+  current.watches = machine.watches.slice();
+  machine.since(null);
+  current.start(paused);
+}
+
+function showOutput() {
+  sink.reset(run.out.slice(run.shown - 100000, run.shown));
+}
+
+// Time travel: the machine, the output and the highlight as after `step` steps.
+let travelTo = null;
+function travel(step) {
+  if (!stopped()) return;
+  if (travelTo === null) {
+    requestAnimationFrame(() => {
+      run.travel(travelTo);
+      travelTo = null;
+      showOutput();
+      drawMachine();
+      setButtons();
+      $("status").textContent = `Back at step ${run.steps.toLocaleString("en")}, before position ${run.position < 0 ? "end" : run.position}.`;
+    });
+  }
+  travelTo = step;
+}
+
+async function setHeat(on) {
+  heatOn = on;
+  $("heat").setAttribute("aria-pressed", String(on));
+  $("hottest").hidden = !on;
+  if (!on) {
+    if (editor.heat) editor.showHeat(null);
+    return;
+  }
+  const shown = run;
+  $("status").textContent = "Counting…";
+  const counts = await shown.heat((done) => new Promise((resolve) => {
+    $("status").textContent = `Counting… ${Math.floor(done * 100)}%`;
+    setTimeout(resolve, 0);
+  }));
+  if (shown !== run || !heatOn) return;
+  editor.showHeat(counts);
+  const hottest = [...counts.keys()].filter((i) => counts[i]).sort((x, y) => counts[y] - counts[x]).slice(0, 5);
+  const program = run.program;
+  $("hottest").replaceChildren(...hottest.map((i) => {
+    const li = document.createElement("li");
+    li.textContent = `position ${i} (${String.fromCharCode(program[i])}): ${counts[i].toLocaleString("en")} times`;
+    return li;
+  }));
+  $("status").textContent = `Heat map of ${run.steps.toLocaleString("en")} steps: hover over a character for its count.`;
+}
+
+function step() {
+  if (!run || !active()) start(true);
+  else if (run.state === "paused") run.step();
+}
+
+const actions = {
+  run: () => start(false),
+  stop: () => active() && run.stop(),
+  step,
+  continue: () => run?.state === "paused" && run.go(),
+  back: () => stopped() && run.steps > 0 && travel(run.steps - 1),
+  break: () => editor.toggle(),
+  heat: () => stopped() && setHeat(!heatOn),
+};
+for (const [id, action] of Object.entries(actions)) $(id).onclick = action;
+$("time").oninput = () => travel(Number($("time").value));
+$("undo").onclick = () => {
+  if (!undo) return;
+  editor.set(undo.text, undo.breaks);
+  $("ahead").value = undo.keys;
+  undo = null;
+  note("");
+  keep();
+};
+$("ahead").oninput = keep;
+
+// Shortcuts work everywhere; other keys go to the program only in the console.
+document.addEventListener("keydown", (e) => {
+  const key = e.key;
+  const shortcut = (e.ctrlKey || e.metaKey) && key === "Enter" ? "run" : key === "Escape" && active() ? "stop"
+    : key === "F10" ? (e.shiftKey ? "back" : "step") : key === "F8" ? "continue" : key === "F9" ? "break" : null;
+  if (shortcut) {
+    e.preventDefault();
+    actions[shortcut]();
+    return;
+  }
+  if (e.target !== $("console") || !active() || e.altKey) return;
+  let code = null;
+  if (e.ctrlKey && key === "[") code = 27;
+  else if (e.ctrlKey && /^[a-z]$/i.test(key) && !/^[cv]$/i.test(key)) code = key.toUpperCase().charCodeAt(0) - 64;
+  else if (!e.ctrlKey && !e.metaKey) code = key === "Enter" ? 13 : key === "Backspace" ? 8 : key.length === 1
+    ? (key.charCodeAt(0) < 256 ? key.charCodeAt(0) : 26) : null;
+  if (code === null) return;
+  e.preventDefault();
+  run.press([code]);
+}, true);
+$("console").addEventListener("paste", (e) => {
+  if (!active()) return;
+  e.preventDefault();
+  run.press(Array.from(e.clipboardData.getData("text/plain"), (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) & 255)));
+});
+$("console").addEventListener("focus", () => run && onState());
+$("console").addEventListener("blur", () => run && setTimeout(() => run && $("press") && onState()));
+
+$("copy").onclick = async () => {
+  try {
+    await navigator.clipboard.writeText(location.href);
+    note("The link to this program is copied.");
+  } catch {
+    note(`The link: ${location.href}`);
+  }
+};
+
+function openLink() {
+  const got = parse(location.hash);
+  if (got instanceof Error) {
+    note("The address's link could not be read, so the program was kept as it was.");
+    showLink(editor.text, $("ahead").value);
+  } else if (got) {
+    editor.set(got.text);
+    $("ahead").value = got.keys;
+    keep();
+  }
+}
+
+function setup() {
+  for (const example of EXAMPLES) $("examples").add(new Option(example.name, example.name));
+  $("examples").onchange = () => {
+    const example = EXAMPLES.find((e) => e.name === $("examples").value);
+    if (!example) return;
+    const typed = editor.text.trim() && !EXAMPLES.some((e) => e.text === editor.text);
+    undo = { text: editor.text, keys: $("ahead").value, breaks: [...editor.breaks] };
+    editor.set(example.text);
+    $("ahead").value = example.keys;
+    $("about").textContent = example.about + (example.keys ? ` (keys typed ahead: ${JSON.stringify(example.keys)})` : "");
+    note(typed ? `The example “${example.name}” replaced your program.` : "", false, typed);
+    keep();
+  };
+  $("reference").tBodies[0].replaceChildren(...INSTRUCTIONS.map((ins) => {
+    const row = document.createElement("tr");
+    for (const text of [ins.char, KIND_NAMES[ins.kind], ins.effect, ins.example]) {
+      row.append(Object.assign(document.createElement("td"), { textContent: text }));
+    }
+    row.firstChild.className = `k-${ins.kind}`;
+    return row;
+  }));
+  const saved = restore();
+  if (saved && !location.hash) {
+    editor.set(saved.text ?? "", saved.breaks ?? []);
+    $("ahead").value = saved.keys ?? "";
+  } else editor.set("");
+  openLink();
+  window.addEventListener("hashchange", openLink);
+  machine.draw(null);
+  drawTime();
+  setButtons();
+}
+
+setup();
+load(globalThis.createVek).then((module) => {
+  loaded = module;
+  $("status").textContent = "Ready.";
+  setButtons();
+  document.body.dataset.ready = "yes";
+}, () => {
+  $("status").textContent = "The interpreter could not be loaded.";
+});
