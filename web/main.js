@@ -80,8 +80,10 @@ function onState() {
   $("console").classList.toggle("waiting", waiting);
   if (waiting && (document.activeElement === document.body || $("program-pane").contains(document.activeElement) &&
     document.activeElement.tagName === "BUTTON")) $("console").focus();
-  if (run.state === "running") machine.since(run);
-  sink.draw();
+  if (run.state === "running") {
+    machine.since(run);
+    sink.draw();
+  } else showOutput();
   drawMachine();
   setButtons();
   if (heatOn && run.state === "running") setHeat(false);
@@ -108,8 +110,10 @@ function start(paused) {
   current.start(paused);
 }
 
+// The output up to the step shown, once the run pauses, waits or ends.
 function showOutput() {
-  sink.reset(run.out.slice(run.shown - 100000, run.shown));
+  const to = run.steps === run.frontier ? run.out.total : run.shown;
+  sink.reset(run.out.slice(to - 100000, to));
 }
 
 // Time travel: the machine, the output and the highlight as after `step` steps.

@@ -6,9 +6,19 @@
 
 export const SNAPSHOTS = 256; // kept at most; past that every other goes and `every` doubles
 export const OUTPUT_KEPT = 1 << 20; // bytes of output the history keeps
-const FRAME_MS = 30; // the page gets control back at least this often
-const SLICE_MS = 6; // what one slice aims to take, so Stop acts quickly
+const FRAME_MS = 20; // the page gets control back at least this often
+const SLICE_MS = 5; // what one slice aims to take, so Stop acts quickly
 const CELLS = 1025;
+
+// A task as soon as the page has handled what waits (setTimeout would add 4 ms).
+const channel = new MessageChannel();
+const waiting = [];
+channel.port1.onmessage = () => waiting.shift()();
+channel.port1.unref?.(); // under node, pending yields alone keep the process going
+const soon = (task) => {
+  waiting.push(task);
+  channel.port2.postMessage(0);
+};
 
 const isKeyRead = (byte) => byte === 44 || byte === 59; // , ;
 const isSpace = (byte) => byte === 32 || (byte >= 9 && byte <= 13);
@@ -85,7 +95,7 @@ export class Run {
     this.request = null; // "step", "pausing" (before the next position), "stop"
     this.leaving = -1; // a breakpoint the run goes on from
     this.history = [];
-    this.every = 1024;
+    this.every = 1 << 16;
     this.rate = 2000; // steps per ms, measured
     this.breaks = new Set();
     this.watches = []; // 0..3: a..d; 4 + i: mem[i]
@@ -199,10 +209,10 @@ export class Run {
     if (this.yielding) {
       this.yielding = false;
       this.hooks.frame?.();
-      return new Promise((resolve) => setTimeout(() => {
+      return new Promise((resolve) => soon(() => {
         this.clock = performance.now();
         resolve();
-      }, 0));
+      }));
     }
     this.hooks.frame?.();
     return new Promise((resolve) => {

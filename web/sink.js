@@ -1,9 +1,11 @@
 // The console area's output: bytes as they come are queued and drawn once a
-// frame as one text node, only the last SHOWN characters of them; older
-// nodes go, so the cost of a frame never depends on how much has been
-// printed. Bytes with no printable character show as a visible symbol.
+// frame as one text node, only the last LIVE characters of them; older nodes
+// go, so the cost of a frame never depends on how much has been printed.
+// When the run pauses or ends, more of its output is shown at once. Bytes
+// with no printable character show as a visible symbol.
 
-const SHOWN = 100000; // characters kept on screen
+const LIVE = 4000; // characters kept on screen while a run goes on
+const SHOWN = 100000; // characters shown when it pauses or ends
 
 // Byte to character: line end and tab as themselves, other control bytes as
 // their control picture (U+2400 on), 127 as U+2421, 128..159 as U+FFFD, the
@@ -24,11 +26,15 @@ export class Sink {
     this.queue = [];
     this.queued = 0;
     this.shown = 0;
+    this.stuck = true; // following the end of the output
+    pre.addEventListener("scroll", () => {
+      this.stuck = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 4;
+    });
   }
   push(bytes) {
     this.queue.push(bytes);
     this.queued += bytes.length;
-    while (this.queued - this.queue[0].length >= SHOWN) this.queued -= this.queue.shift().length;
+    while (this.queued - this.queue[0].length >= LIVE) this.queued -= this.queue.shift().length;
   }
   // Draws what is queued.
   draw() {
@@ -37,25 +43,29 @@ export class Sink {
     this.queue.reduce((at, part) => (bytes.set(part, at), at + part.length), 0);
     this.queue = [];
     this.queued = 0;
-    if (bytes.length > SHOWN) bytes = bytes.subarray(bytes.length - SHOWN);
+    if (bytes.length > LIVE) bytes = bytes.subarray(bytes.length - LIVE);
     const pre = this.pre;
-    const stuck = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 4;
     pre.append(glyphs(bytes));
     this.shown += bytes.length;
-    while (this.shown > SHOWN && pre.firstChild) {
-      this.shown -= pre.firstChild.textContent.length;
-      pre.firstChild.remove();
+    for (let excess = this.shown - LIVE; excess > 0 && pre.firstChild; ) {
+      const node = pre.firstChild;
+      const cut = Math.min(excess, node.length);
+      if (cut === node.length) node.remove();
+      else node.deleteData(0, cut);
+      excess -= cut;
+      this.shown -= cut;
     }
-    if (stuck) pre.scrollTop = pre.scrollHeight;
+    if (this.stuck) pre.scrollTop = 1e9;
   }
   // Shows exactly these bytes (a run's output up to some step).
+  // Shows exactly these bytes, the last SHOWN of them (a run's output up
+  // to some step, when it pauses or ends).
   reset(bytes) {
     this.queue = [];
     this.queued = 0;
-    this.pre.textContent = "";
-    this.shown = 0;
-    this.push(bytes.length > SHOWN ? bytes.subarray(bytes.length - SHOWN) : bytes);
-    this.draw();
-    this.pre.scrollTop = this.pre.scrollHeight;
+    this.pre.textContent = glyphs(bytes.length > SHOWN ? bytes.subarray(bytes.length - SHOWN) : bytes);
+    this.shown = Math.min(bytes.length, SHOWN);
+    this.pre.scrollTop = 1e9;
+    this.stuck = true;
   }
 }
