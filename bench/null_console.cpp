@@ -12,7 +12,7 @@ int ReadKey() {
   return -1;
 }
 void Flush() {
-  out_len = 0;
+  out.len = 0;
 }
 void PutText(const char* /*text*/) {}
 void PutLine(const char* /*text*/) {}

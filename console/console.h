@@ -34,18 +34,27 @@ void PutLine(const char* text);  // text and a line end
 void Flush();
 
 inline constexpr std::size_t kOutSize = 1 << 16;
-inline char out_buf[kOutSize];
-// Read by the signal handlers, which deliver pending output on the way out.
-inline std::atomic<std::size_t> out_len{0};
+// The output buffer. len is the truth between instructions: a writer stores
+// the byte first and the new count after it, and nothing else changes len
+// behind a writer's back (a stop signal leaves the buffer alone; an end signal
+// writes out buf[sent..len) and ends the process). Native code reaches both
+// from one base address, so len sits right after buf.
+struct OutBuffer {
+  char buf[kOutSize];
+  std::atomic<std::size_t> len{0};
+  std::atomic<std::size_t> sent{0};  // delivered of buf[0..len) while a flush is under way
+};
+inline OutBuffer out;
+static_assert(offsetof(OutBuffer, len) == kOutSize, "len right after buf");
 // The buffer is written out when it holds this many bytes: 1 on a terminal.
 inline std::size_t out_limit = kOutSize;
 
 // Writes the low 8 bits of ch.
 inline void PutChar(std::int32_t ch) {
-  const std::size_t n = out_len.load(std::memory_order_relaxed);
-  out_buf[n] = static_cast<char>(ch);
+  const std::size_t n = out.len.load(std::memory_order_relaxed);
+  out.buf[n] = static_cast<char>(ch);
   std::atomic_signal_fence(std::memory_order_release);
-  out_len.store(n + 1, std::memory_order_relaxed);
+  out.len.store(n + 1, std::memory_order_relaxed);
   if (n + 1 >= out_limit) Flush();
 }
 

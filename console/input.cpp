@@ -55,7 +55,8 @@ std::size_t ReadWord(char* word, std::size_t cap) {
 void Reset() {
   in_pos = in_len = 0;
   in_end = line_open = false;
-  out_len.store(0, std::memory_order_relaxed);
+  out.len.store(0, std::memory_order_relaxed);
+  out.sent.store(0, std::memory_order_relaxed);
 }
 
 int ReadKey() {

@@ -1,6 +1,7 @@
 // What each platform provides underneath the console operations.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -14,8 +15,10 @@ void StartKeys();
 int ReadKeyboard();  // one keystroke, or -1 when the console is gone
 // Raw bytes of standard input: a count, or 0 at its end or on an error.
 std::size_t ReadIn(char* buf, std::size_t cap);
-// Writes all of buf to standard output; false when it cannot be delivered.
-bool WriteOut(const char* buf, std::size_t len);
+// Writes buf[sent..len) to standard output, advancing sent as bytes are
+// delivered (a signal handler that ends the process delivers only the rest);
+// false when it cannot be delivered.
+bool WriteOut(const char* buf, std::size_t len, std::atomic<std::size_t>& sent);
 void WriteErr(const char* text);
 void Close();
 // Ends the process at once, terminal restored, with status 1.

@@ -1,8 +1,10 @@
 // POSIX console: keys from the controlling terminal in a no-echo,
 // one-byte-per-key mode, restored on every way out, signals included.
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/select.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,7 +12,6 @@
 #include <cstring>
 
 #include "console/console.h"
-#include "console/flushing.h"
 #include "console/platform.h"
 
 namespace platform {
@@ -41,21 +42,27 @@ void LeaveKeyMode() {
   }
 }
 
-// Async-signal-safe: writes what the buffer holds unless a write of it is
-// already under way.
+// At most PIPE_BUF bytes a write: a pipe takes them whole or not at all, and
+// once poll says there is room, whole.
+constexpr std::size_t kChunk = PIPE_BUF;
+
+// Async-signal-safe, for a process about to die: writes what is left of the
+// buffer for as long as standard output takes it without waiting.
 void DeliverPending() {
-  if (console::flushing != 0) return;
-  const std::size_t n = console::out_len.load(std::memory_order_relaxed);
+  const std::size_t n = console::out.len.load(std::memory_order_relaxed);
+  std::size_t done = console::out.sent.load(std::memory_order_relaxed);
   std::atomic_signal_fence(std::memory_order_acquire);
-  for (std::size_t done = 0; done < n;) {
-    const ssize_t w = write(STDOUT_FILENO, console::out_buf + done, n - done);
+  while (done < n) {
+    pollfd p{STDOUT_FILENO, POLLOUT, 0};
+    if (poll(&p, 1, 0) != 1 || (p.revents & POLLOUT) == 0) return;
+    const std::size_t part = n - done < kChunk ? n - done : kChunk;
+    const ssize_t w = write(STDOUT_FILENO, console::out.buf + done, part);
     if (w > 0) {
       done += static_cast<std::size_t>(w);
     } else if (w < 0 && errno != EINTR) {
-      break;
+      return;
     }
   }
-  console::out_len.store(0, std::memory_order_relaxed);
 }
 
 void Reraise(int sig) {
@@ -73,11 +80,11 @@ void OnEndSignal(int sig) {
   Reraise(sig);  // the caller sees death by this signal
 }
 
+// Leaves the output buffer alone: the writer may hold its count.
 void OnStopSignal(int sig) {
   const int err = errno;
   const bool was_keys = key_mode != 0;
   LeaveKeyMode();
-  DeliverPending();
   Reraise(sig);
   // Continued: take the keys back.
   signal(sig, OnStopSignal);
@@ -152,17 +159,33 @@ std::size_t ReadIn(char* buf, std::size_t cap) {
   }
 }
 
-bool WriteOut(const char* buf, std::size_t len) {
-  while (len > 0) {
-    const ssize_t n = write(STDOUT_FILENO, buf, len);
+// End signals are held off while writing and let in only while waiting for
+// room, so a handler always knows exactly what was delivered.
+bool WriteOut(const char* buf, std::size_t len, std::atomic<std::size_t>& sent) {
+  sigset_t ends;
+  sigset_t old;
+  sigemptyset(&ends);
+  for (const int sig : kEndSignals) sigaddset(&ends, sig);
+  sigprocmask(SIG_BLOCK, &ends, &old);
+  bool ok = true;
+  for (std::size_t done = sent.load(std::memory_order_relaxed); ok && done < len;) {
+    fd_set room;
+    FD_ZERO(&room);
+    FD_SET(STDOUT_FILENO, &room);
+    if (pselect(STDOUT_FILENO + 1, nullptr, &room, nullptr, nullptr, &old) < 0) {
+      ok = errno == EINTR;
+      continue;
+    }
+    const ssize_t n = write(STDOUT_FILENO, buf + done, len - done < kChunk ? len - done : kChunk);
     if (n > 0) {
-      buf += n;
-      len -= static_cast<std::size_t>(n);
-    } else if (n < 0 && !Retry(STDOUT_FILENO, POLLOUT)) {
-      return false;
+      done += static_cast<std::size_t>(n);
+      sent.store(done, std::memory_order_relaxed);
+    } else if (n < 0) {
+      ok = errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK;
     }
   }
-  return true;
+  sigprocmask(SIG_SETMASK, &old, nullptr);  // a SIGPIPE from a write is taken here
+  return ok;
 }
 
 void WriteErr(const char* text) {

@@ -36,8 +36,10 @@ int ReadKeyboard() {
 std::size_t ReadIn(char* buf, std::size_t cap) {
   return static_cast<std::size_t>(JsRead(buf, static_cast<int>(cap)));
 }
-bool WriteOut(const char* buf, std::size_t len) {
-  JsWrite(buf, static_cast<int>(len));
+bool WriteOut(const char* buf, std::size_t len, std::atomic<std::size_t>& sent) {
+  const std::size_t from = sent.load(std::memory_order_relaxed);
+  JsWrite(buf + from, static_cast<int>(len - from));
+  sent.store(len, std::memory_order_relaxed);
   return true;
 }
 void WriteErr(const char* text) {

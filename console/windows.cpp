@@ -44,8 +44,12 @@ std::size_t ReadIn(char* buf, std::size_t cap) {
 }
 
 // Standard output stays a text stream: a line feed goes out as CR LF.
-bool WriteOut(const char* buf, std::size_t len) {
-  return std::fwrite(buf, 1, len, stdout) == len && std::fflush(stdout) == 0;
+bool WriteOut(const char* buf, std::size_t len, std::atomic<std::size_t>& sent) {
+  const std::size_t from = sent.load(std::memory_order_relaxed);
+  const bool ok =
+      std::fwrite(buf + from, 1, len - from, stdout) == len - from && std::fflush(stdout) == 0;
+  sent.store(len, std::memory_order_relaxed);
+  return ok;
 }
 
 void WriteErr(const char* text) {

@@ -60,8 +60,10 @@ std::size_t ReadIn(char* buf, std::size_t cap) {
   input.remove_prefix(n);
   return n;
 }
-bool WriteOut(const char* buf, std::size_t len) {
-  return output.append(buf, len), true;
+bool WriteOut(const char* buf, std::size_t len, std::atomic<std::size_t>& sent) {
+  output.append(buf + sent, len - sent);
+  sent = len;
+  return true;
 }
 void WriteErr(const char* /*text*/) {}
 void Close() {}
@@ -82,18 +84,17 @@ T Take(const std::uint8_t*& data, std::size_t& size) {
   return value;
 }
 
-// Output, registers, memory, and the keys not read.
+// Output, registers, memory, the keys not read, and where a step-bounded run stopped.
 using Outcome =
-    std::tuple<std::string, std::vector<std::int32_t>, std::vector<std::int32_t>, std::size_t>;
+    std::tuple<std::string, std::vector<std::int32_t>, std::vector<std::int32_t>, std::size_t, int>;
 
 enum Loop { kFast, kNative, kReferenceSteps, kReferenceJumps };
 
 Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   const auto steps = Take<std::uint16_t>(data, size);
   const int start = Take<std::uint16_t>(data, size) % (kProgSize + 1);
+  ResetMachine();
   for (auto* r : {&a, &b, &c, &d}) *r = Take<std::int32_t>(data, size);
-  tmp = 0;
-  std::fill(std::begin(mem), std::end(mem), 0);
   for (int i = 0; i < 8; ++i) {
     const auto cell = Take<std::uint16_t>(data, size);
     mem[cell % kMemCells] = Take<std::int32_t>(data, size);
@@ -102,24 +103,33 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   Reset({reinterpret_cast<const char*>(data), keys}, 1);
   data += keys;
   size -= keys;
-  std::fill(std::begin(prog), std::end(prog), '\0');
   std::copy_n(data, std::min(size, kProgSize), prog);
   const std::uint64_t jumps = steps / 64;  // a jump may take up to 700 steps
   step_budget = steps;
   jump_budget = jumps;
+  // With steps a multiple of 3, breakpoints on every 13th position: both
+  // step-bounded loops stop before the first one they reach.
+  bool walls[kProgSize + 1];
+  for (int p = 0; p <= static_cast<int>(kProgSize); ++p) walls[p] = p % 13 == steps % 13;
+  stop_before = steps % 3 == 0 ? walls : nullptr;
+  stop_at = 0;
   switch (loop) {
     case kFast:  // with odd steps, through the web page's way with key reads
       key_hook = steps % 2 != 0 ? +[] { return true; } : nullptr;
       ExecVekFast(start);
       key_hook = nullptr;
       break;
-    case kNative: ExecVekNative(start); break;
+    case kNative:  // a build with a back end must run it: no fallback hides a broken one
+      if (!ExecVekNative(start) && kNativeCode != nullptr) std::abort();
+      break;
     case kReferenceSteps: ExecVekSteps(start, steps); break;
     case kReferenceJumps: ExecVekJumps(start, jumps); break;
   }
   step_budget = jump_budget = UINT64_MAX;
+  stop_before = nullptr;
   console::Flush();
-  return {output, {a, b, c, d}, {std::begin(mem), std::end(mem)}, input.size()};
+  const int where = loop == kFast || loop == kReferenceSteps ? stop_at : 0;
+  return {output, {a, b, c, d}, {std::begin(mem), std::end(mem)}, input.size(), where};
 }
 
 }  // namespace
@@ -129,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (Run(data, size, kNative) != Run(data, size, kReferenceJumps)) std::abort();
 
   Reset({reinterpret_cast<const char*>(data), size}, 4096);
-  std::fill(std::begin(mem), std::end(mem), 0);
+  ResetMachine();  // as in a new process
   step_budget = 20000;
   jump_budget = 300;
   if (Dialogue(1) != 0) std::abort();

@@ -13,3 +13,6 @@ inline int stop_at = -1;
 // If set, the fast and the reference loop stop before a key read while it
 // says that no key is waiting.
 inline bool (*key_hook)() = nullptr;
+// If set (701 entries), the fast and the reference loop stop before running a
+// marked position, except the one they were started at: breakpoints.
+inline const bool* stop_before = nullptr;

@@ -66,10 +66,15 @@ Op Fuse(Op op, const Op& after) {
 
 }  // namespace
 
-void Decode(const char* text, Op* ops) {
+void Decode(const char* text, Op* ops, const bool* walls) {
   ops[kEndPos] = Op{kEnd, false, static_cast<std::uint16_t>(kEndPos), 0, 0, 0, 0};
+  // Stands for the operation at a wall: nothing folds into it.
+  constexpr Op kWall{kEnd, false, 0, 0, 0, 0, 0};
+  const auto at = [&](int pos) -> const Op& {
+    return walls != nullptr && walls[pos] ? kWall : ops[pos];
+  };
   for (int p = kEndPos - 1; p >= 0; --p) {
-    const Op& after = ops[p + 1];
+    const Op& after = at(p + 1);
     const char ch = text[p];
     Op op{};
     switch (ch) {
@@ -83,11 +88,11 @@ void Decode(const char* text, Op* ops) {
       default: {
         const int code = kCodes[static_cast<unsigned char>(ch)];
         if (code < 0) {  // a no-op: this position acts as the next operation, one step later
-          op = after;
-          ++op.steps;
+          op = &after == &kWall ? Plain(kAdd, p + 1) : after;
+          op.steps = static_cast<std::uint16_t>(&after == &kWall ? 1 : op.steps + 1);
         } else {
           op = Absorb(Plain(static_cast<Code>(code), p + 1), after);
-          op = Fuse(op, ops[op.next]);
+          op = Fuse(op, at(op.next));
         }
         break;
       }

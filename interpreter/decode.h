@@ -58,5 +58,7 @@ constexpr int Target(std::int32_t pos) {
   return static_cast<std::uint32_t>(pos) <= static_cast<std::uint32_t>(kEndPos) ? pos : kEndPos;
 }
 
-// Fills ops[0..700] from prog.
-void Decode(const char* text, Op* ops);
+// Fills ops[0..700] from prog. Positions marked in walls (701 entries, may be
+// null) are reached by dispatch: nothing folds or fuses across them, so a run
+// can stop there.
+void Decode(const char* text, Op* ops, const bool* walls = nullptr);

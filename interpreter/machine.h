@@ -13,6 +13,10 @@ extern std::int32_t tmp;  // only the swaps { and } go through it
 extern char prog[kProgSize];
 extern std::int32_t mem[kMemCells];
 
+// Every field as at process start: for whatever runs more than one dialogue in
+// one process (the fuzzing harness, the web page).
+void ResetMachine();
+
 // Runs prog from position n until position 700 is reached or ^ stops it.
 // A jump outside 0..700 ends the run like a jump to 700.
 void ExecVek(int n);

@@ -108,7 +108,7 @@ struct Compiler {
   // The low 8 bits of r into the output buffer; its count is stored after
   // the byte, so a signal handler never writes out a byte not yet there.
   void Put(Reg r) {
-    as.MovAbs(RCX, &console::out_len);
+    as.MovAbs(RCX, &console::out.len);
     as.RM({0x8B}, RAX, RCX, kNoIndex, 0, true);  // mov rax, [rcx]
     as.RM({0x88}, r, OUT, RAX);                  // mov [out + rax], r8
     as.Bytes({0x48, 0xFF, 0xC0});                // inc rax
@@ -227,7 +227,7 @@ struct Compiler {
     for (const auto& [r, v] : {std::pair{A, &a}, {B, &b}, {C, &c}, {D, &d}}) {
       as.MovAbs(RAX, v), as.Load32(r, RAX);
     }
-    as.MovAbs(MEM, mem), as.MovAbs(OUT, console::out_buf);
+    as.MovAbs(MEM, mem), as.MovAbs(OUT, console::out.buf);
     as.MovAbs(RAX, &entry), as.RM({0xFF}, 4, RAX);  // jmp [entry]
     for (int p = 0; p < kEndPos;) {
       if (text[p] == '$' || Folds(text[p])) {

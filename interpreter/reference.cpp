@@ -31,7 +31,8 @@ std::uint64_t Run(int n, std::uint64_t max) {
   while (n >= 0 && n < static_cast<int>(kProgSize)) {
     if constexpr (kBound == Bound::kSteps) {
       const bool key = key_hook != nullptr && (prog[n] == ',' || prog[n] == ';');
-      if (count == max || (key && !key_hook())) {
+      const bool wall = stop_before != nullptr && count > 0 && stop_before[n];
+      if (count == max || (key && !key_hook()) || wall) {
         stop_at = n;
         return count;
       }

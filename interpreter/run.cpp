@@ -23,7 +23,11 @@ Op ops[kProgSize + 1];  // prog is read-only during a run: decoded once per run
 
 void ExecVekFast(int n) {
   if (n < 0 || n > kEndPos) return;
+#if defined(VEK_STEP_BOUND)
+  Decode(prog, ops, stop_before);
+#else
   Decode(prog, ops);
+#endif
   for (Op& o : ops) {
     o.to = &ops[o.next];
     o.seq = o.to == &o + 1;
@@ -46,8 +50,12 @@ void ExecVekFast(int n) {
     goto handover;                                                         \
   }                                                                        \
   step_budget -= op->steps;
+// A breakpoint stops the run on arrival, not where it was started.
+#define VEK_WALL() \
+  if (stop_before != nullptr && op != &ops[kEndPos] && stop_before[op - ops]) goto walled;
 #else
 #define VEK_BOUND()
+#define VEK_WALL()
 #endif
 
 #if VEK_COMPUTED_GOTO
@@ -74,6 +82,7 @@ void ExecVekFast(int n) {
 #define GO_TO(target) \
   {                   \
     op = (target);    \
+    VEK_WALL()        \
     VEK_BOUND()       \
     DISPATCH();       \
   }
@@ -172,9 +181,14 @@ handover:
     if (fits && taken == limit && stop_at >= 0) {
       a = ::a, b = ::b, c = ::c, d = ::d, tmp = ::tmp;
       op = &ops[stop_at];
+      VEK_WALL()
       goto resume;
     }
   }
+  return;
+walled:
+  ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
+  stop_at = static_cast<int>(op - ops);
   return;
 #endif
 end:
@@ -189,4 +203,5 @@ end:
 #undef DISPATCH
 #undef CASE
 #undef VEK_BOUND
+#undef VEK_WALL
 }
