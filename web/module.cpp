@@ -24,6 +24,7 @@ EM_JS(int, JsKeyWaiting, (), { return Module.vek.keyWaiting() ? 1 : 0; });
 namespace {
 
 bool walls[kProgSize + 1];           // breakpoints, by position
+bool walled = false;                 // some are set: the fast loop looks for them
 std::uint32_t heat[kProgSize];       // steps run at each position
 std::int32_t watches[16];            // 0..3: a..d; 4 + i: mem[i]
 int watch_count = 0;
@@ -101,7 +102,6 @@ std::uint64_t Trace(int n, std::uint64_t max, bool watching, bool breaking) {
 // ask again. It may move the run (vek_seek) while it waits.
 void ExecVek(int n) {
   key_hook = KeyWaiting;
-  stop_before = walls;
   position = n;
   double taken = 0;
   for (;;) {
@@ -119,6 +119,7 @@ void ExecVek(int n) {
       position = trace_at;
     } else {
       step_budget = budget;
+      stop_before = walled ? walls : nullptr;
       ExecVekFast(position);
       taken = static_cast<double>(budget - step_budget);
       position = stop_at;
@@ -148,8 +149,12 @@ EMSCRIPTEN_KEEPALIVE void vek_set_register(int i, std::int32_t value) {
 EMSCRIPTEN_KEEPALIVE std::int32_t* vek_memory() {
   return mem;
 }
+// Breakpoints: set them at vek_walls(), then say whether any is set.
 EMSCRIPTEN_KEEPALIVE bool* vek_walls() {
   return walls;
+}
+EMSCRIPTEN_KEEPALIVE void vek_walled(bool any) {
+  walled = any;
 }
 EMSCRIPTEN_KEEPALIVE std::uint32_t* vek_heat() {
   return heat;

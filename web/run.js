@@ -120,6 +120,7 @@ export class Run {
     const walls = new Uint8Array(this.vek.HEAPU8.buffer, this.vek._vek_walls(), 701);
     walls.fill(0);
     for (const p of this.breaks) if (p >= 0 && p < 700) walls[p] = 1;
+    this.vek._vek_walled(walls.includes(1));
   }
   setWatches(list) {
     this.watches = list.slice(0, 16);
@@ -311,7 +312,6 @@ export class Run {
     this.setBreaks(this.breaks);
     this.setWatches(this.watches);
     await this.vek.ccall("vek_run", null, ["number"], [1], { async: true });
-    this.host.run = null;
     this.setState("ended", this.request === "stop" ? "Stopped." : "The program has ended.");
   }
   stop() {
