@@ -222,16 +222,15 @@ $("copy").onclick = async () => {
   }
 };
 
-function openLink() {
+// The program from the address, else the one kept from the last visit.
+function openLink(event) {
   const got = parse(location.hash);
-  if (got instanceof Error) {
-    note("The address's link could not be read, so the program was kept as it was.");
-    showLink(editor.text, $("ahead").value);
-  } else if (got) {
-    editor.set(got.text);
-    $("ahead").value = got.keys;
-    keep();
-  }
+  const saved = event ? null : restore();
+  if (got instanceof Error) note("The address's link could not be read, so the program was kept as it was.");
+  const use = got && !(got instanceof Error) ? got : saved && { text: saved.text ?? "", keys: saved.keys ?? "" };
+  if (!use) return keep();
+  $("ahead").value = use.keys;
+  editor.set(use.text, use === got ? [] : saved.breaks ?? []);
 }
 
 function setup() {
@@ -255,11 +254,6 @@ function setup() {
     row.firstChild.className = `k-${ins.kind}`;
     return row;
   }));
-  const saved = restore();
-  if (saved && !location.hash) {
-    editor.set(saved.text ?? "", saved.breaks ?? []);
-    $("ahead").value = saved.keys ?? "";
-  } else editor.set("");
   openLink();
   window.addEventListener("hashchange", openLink);
   machine.draw(null);
