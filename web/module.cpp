@@ -23,14 +23,14 @@ EM_JS(int, JsKeyWaiting, (), { return Module.vek.keyWaiting() ? 1 : 0; });
 
 namespace {
 
-bool walls[kProgSize + 1];           // breakpoints, by position
-bool walled = false;                 // some are set: the fast loop looks for them
-std::uint32_t heat[kProgSize];       // steps run at each position
-std::int32_t watches[16];            // 0..3: a..d; 4 + i: mem[i]
+bool walls[kProgSize + 1];      // breakpoints, by position
+bool walled = false;            // some are set: the fast loop looks for them
+std::uint32_t heat[kProgSize];  // steps run at each position
+std::int32_t watches[16];       // 0..3: a..d; 4 + i: mem[i]
 int watch_count = 0;
-int position = 0;                    // where the sliced run goes on
-int trace_at = -1;                   // where the last counted run stopped
-bool traced = false;                 // the next slices run the counting loop
+int position = 0;     // where the sliced run goes on
+int trace_at = -1;    // where the last counted run stopped
+bool traced = false;  // the next slices run the counting loop
 
 bool KeyWaiting() {
   return JsKeyWaiting() != 0;
