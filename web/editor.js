@@ -143,8 +143,11 @@ export class Editor {
   }
   // The position about to run (-1: none).
   mark(position) {
-    this.at = position < 0 ? -1 : position + this.word.start;
-    this.paint();
+    const at = position < 0 ? -1 : position + this.word.start;
+    if (at === this.at) return;
+    this.paintEl.children[this.at]?.classList.remove("at");
+    this.paintEl.children[at]?.classList.add("at");
+    this.at = at;
   }
   showHeat(counts) {
     this.heat = counts;
