@@ -15,10 +15,11 @@ let loaded = null; // the module, once loaded
 let run = null; // the run shown (under way, paused or ended)
 let undo = null; // what an example replaced
 let heatOn = false;
+let counting = false; // the heat map is being counted: the machine is not the run's
 let drawnAt = 0;
 
 const active = () => run && run.state !== "ended";
-const stopped = () => run && (run.state === "paused" || run.state === "ended");
+const stopped = () => run && ["paused", "waiting", "ended"].includes(run.state);
 
 function note(text, ends = false, canUndo = false) {
   const el = ends ? $("ends") : $("note");
@@ -45,14 +46,15 @@ function keep() {
 }
 
 function setButtons() {
-  const paused = run?.state === "paused";
+  const paused = run?.state === "paused" && !counting;
   $("run").disabled = !loaded || active();
   $("stop").disabled = !active();
   $("step").disabled = !loaded || (active() && !paused);
   $("continue").disabled = !paused;
-  $("back").disabled = !stopped() || run.steps === 0;
-  $("heat").disabled = !stopped();
-  $("time").disabled = !stopped() || run.frontier === 0;
+  $("back").disabled = !stopped() || counting || run.steps === 0;
+  $("heat").disabled = !stopped() || counting;
+  $("time").disabled = !stopped() || counting || run.frontier === 0;
+  $("examples").disabled = !!active();
   editor.box.readOnly = !!active();
 }
 
@@ -70,23 +72,31 @@ function drawMachine() {
   drawnAt = performance.now();
 }
 
-function onState() {
-  const waiting = run.state === "waiting";
-  $("status").textContent = run.why;
-  $("press").textContent = waiting
-    ? document.activeElement === $("console") ? "The program waits for a key: press one."
-      : "The program waits for a key: click here (or Tab here) and press one."
-    : "Keys typed here go to the program.";
+function drawPress() {
+  const waiting = run?.state === "waiting";
+  $("press").textContent = !waiting ? "Keys typed here go to the program."
+    : document.activeElement === $("console") ? "The program waits for a key: press a key."
+      : "The program waits for a key: click here (or Tab here), then press a key.";
   $("console").classList.toggle("waiting", waiting);
-  if (waiting && (document.activeElement === document.body || $("program-pane").contains(document.activeElement) &&
-    document.activeElement.tagName === "BUTTON")) $("console").focus();
-  if (run.state === "running") {
+}
+
+let lastState = null;
+function onState() {
+  const state = run.state;
+  $("status").textContent = run.why;
+  // A run started from a button takes the keys when it first waits for one.
+  const from = document.activeElement;
+  if (state === "waiting" && lastState !== "waiting" &&
+    (from === document.body || (from.tagName === "BUTTON" && $("program-pane").contains(from)))) $("console").focus();
+  lastState = state;
+  drawPress();
+  if (state === "running") {
     machine.since(run);
     sink.draw();
   } else showOutput();
   drawMachine();
   setButtons();
-  if (heatOn && run.state === "running") setHeat(false);
+  if (heatOn && state === "running") setHeat(false);
 }
 
 function start(paused) {
@@ -143,10 +153,14 @@ async function setHeat(on) {
   }
   const shown = run;
   $("status").textContent = "Counting…";
+  counting = true;
+  setButtons();
   const counts = await shown.heat((done) => new Promise((resolve) => {
     $("status").textContent = `Counting… ${Math.floor(done * 100)}%`;
     setTimeout(resolve, 0);
   }));
+  counting = false;
+  setButtons();
   if (shown !== run || !heatOn) return;
   editor.showHeat(counts);
   const hottest = [...counts.keys()].filter((i) => counts[i]).sort((x, y) => counts[y] - counts[x]).slice(0, 5);
@@ -165,11 +179,11 @@ function step() {
 }
 
 const actions = {
-  run: () => start(false),
+  run: () => !counting && start(false),
   stop: () => active() && run.stop(),
-  step,
-  continue: () => run?.state === "paused" && run.go(),
-  back: () => stopped() && run.steps > 0 && travel(run.steps - 1),
+  step: () => !counting && step(),
+  continue: () => !counting && run?.state === "paused" && run.go(),
+  back: () => !counting && stopped() && run.steps > 0 && travel(run.steps - 1),
   break: () => editor.toggle(),
   heat: () => stopped() && setHeat(!heatOn),
 };
@@ -210,8 +224,8 @@ $("console").addEventListener("paste", (e) => {
   e.preventDefault();
   run.press(Array.from(e.clipboardData.getData("text/plain"), (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) & 255)));
 });
-$("console").addEventListener("focus", () => run && onState());
-$("console").addEventListener("blur", () => run && setTimeout(() => run && $("press") && onState()));
+$("console").addEventListener("focus", drawPress);
+$("console").addEventListener("blur", drawPress);
 
 $("copy").onclick = async () => {
   try {
@@ -224,6 +238,7 @@ $("copy").onclick = async () => {
 
 // The program from the address, else the one kept from the last visit.
 function openLink(event) {
+  if (active()) run.stop();
   const got = parse(location.hash);
   const saved = event ? null : restore();
   if (got instanceof Error) note("The address's link could not be read, so the program was kept as it was.");

@@ -173,6 +173,7 @@ export class Run {
     this.position = n;
     this.frontier = Math.max(this.frontier, this.steps);
     if (n < 0 || this.request === "stop") return 0;
+    if (!this.history.length) this.seen = this.watches.map((w) => this.watched(w));
     this.snapshot();
     const changed = this.watches.findIndex((w, i) => this.watched(w) !== this.seen[i]);
     if (changed >= 0) {
@@ -186,7 +187,7 @@ export class Run {
     }
     if (this.state === "paused" && this.request !== "step") return -1;
     if (isKeyRead(this.program[n]) && !this.keyWaiting()) {
-      if (this.state !== "waiting") this.setState("waiting", "Waiting for a key: press one in the console.");
+      if (this.state !== "waiting") this.setState("waiting", "Waiting for a key: press a key in the console.");
       return -1;
     }
     if (this.request === "step") {
