@@ -12,6 +12,7 @@ export const BY_CHAR = Object.fromEntries(INSTRUCTIONS.map((i) => [i.char, i]));
 export const KIND_NAMES = { arith: "arithmetic", copy: "copy and swap", memory: "memory", output: "output",
   input: "input", flow: "jumps and stop", noop: "no-op" };
 
+export const times = (n) => `${n.toLocaleString("en")} time${n === 1 ? "" : "s"}`;
 export const kindOf = (ch) => BY_CHAR[ch]?.kind ?? "noop";
 
 // Characters beyond Latin-1 become the no-op byte 0x1a: one byte each.
@@ -212,7 +213,7 @@ export class Editor {
     const code = ch.charCodeAt(0);
     let line = `Position ${i - start}: ` + (ins ? `${ch} — ${ins.effect} (${KIND_NAMES[ins.kind]}); e.g. ${ins.example}.`
       : `byte ${code}${code > 32 && code < 127 ? ` (${ch})` : ""} — no-op.`);
-    if (this.heat) line += ` Ran ${this.heat[i - start]} times.`;
+    if (this.heat) line += ` Ran ${times(this.heat[i - start])}.`;
     if (this.breaks.has(i)) line += " Breakpoint.";
     this.info.textContent = line;
   }

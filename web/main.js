@@ -1,7 +1,7 @@
 // The playground page: loads the interpreter (vek.js) and wires the editor,
 // the run controls, the machine view, the console and the links together.
 import { EXAMPLES } from "./examples.js";
-import { Editor, KIND_NAMES } from "./editor.js";
+import { Editor, KIND_NAMES, times } from "./editor.js";
 import { INSTRUCTIONS } from "./instructions.js";
 import { parse, restore, save, showLink } from "./link.js";
 import { MachineView } from "./machine.js";
@@ -28,7 +28,7 @@ function note(text, ends = false, canUndo = false) {
   if (!ends) $("undo").hidden = !canUndo;
 }
 
-const keysAhead = () => Array.from($("ahead").value, (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) < 256 ? ch.charCodeAt(0) : 26));
+const codes = (text) => Array.from(text, (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) < 256 ? ch.charCodeAt(0) : 26));
 
 const editor = new Editor(() => {
   if (!active()) setHeat(false);
@@ -76,7 +76,7 @@ function drawPress() {
   const waiting = run?.state === "waiting";
   $("press").textContent = !waiting ? "Keys typed here go to the program."
     : document.activeElement === $("console") ? "The program waits for a key: press a key."
-      : "The program waits for a key: click here (or Tab here), then press a key.";
+      : "The program waits for a key: click here (or Tab here), then press a key, or type it at the end of Keys typed ahead.";
   $("console").classList.toggle("waiting", waiting);
 }
 
@@ -84,10 +84,10 @@ let lastState = null;
 function onState() {
   const state = run.state;
   $("status").textContent = run.why;
-  // A run started from a button takes the keys when it first waits for one.
-  const from = document.activeElement;
-  if (state === "waiting" && lastState !== "waiting" &&
-    (from === document.body || (from.tagName === "BUTTON" && $("program-pane").contains(from)))) $("console").focus();
+  // When the run first waits for a key, the console takes the keys, unless
+  // they are being typed into a field.
+  const typing = document.activeElement.matches("input:not([type=range]), textarea:not([readonly])");
+  if (state === "waiting" && lastState !== "waiting" && !typing) $("console").focus();
   lastState = state;
   drawPress();
   if (state === "running") {
@@ -103,7 +103,8 @@ function start(paused) {
   if (!loaded || active()) return;
   setHeat(false);
   sink.reset(new Uint8Array(0));
-  const current = new Run(loaded, editor.bytes, keysAhead(), {
+  aheadFed = $("ahead").value;
+  const current = new Run(loaded, editor.bytes, codes(aheadFed), {
     output: (bytes) => sink.push(bytes),
     state: onState,
     note: (text) => note(text),
@@ -167,7 +168,7 @@ async function setHeat(on) {
   const program = run.program;
   $("hottest").replaceChildren(...hottest.map((i) => {
     const li = document.createElement("li");
-    li.textContent = `position ${i} (${String.fromCharCode(program[i])}): ${counts[i].toLocaleString("en")} times`;
+    li.textContent = `position ${i} (${String.fromCharCode(program[i])}): ${times(counts[i])}`;
     return li;
   }));
   $("status").textContent = `Heat map of ${run.steps.toLocaleString("en")} steps: hover over a character for its count.`;
@@ -197,7 +198,15 @@ $("undo").onclick = () => {
   note("");
   keep();
 };
-$("ahead").oninput = keep;
+// During a run, what is typed at the end of the keys typed ahead goes to the
+// program too (on a phone that is where the keyboard comes up).
+let aheadFed = "";
+$("ahead").oninput = () => {
+  const now = $("ahead").value;
+  if (active() && now.startsWith(aheadFed) && now.length > aheadFed.length) run.press(codes(now.slice(aheadFed.length)));
+  aheadFed = now;
+  keep();
+};
 
 // Shortcuts work everywhere; other keys go to the program only in the console.
 document.addEventListener("keydown", (e) => {
@@ -222,7 +231,7 @@ document.addEventListener("keydown", (e) => {
 $("console").addEventListener("paste", (e) => {
   if (!active()) return;
   e.preventDefault();
-  run.press(Array.from(e.clipboardData.getData("text/plain"), (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) & 255)));
+  run.press(codes(e.clipboardData.getData("text/plain")));
 });
 $("console").addEventListener("focus", drawPress);
 $("console").addEventListener("blur", drawPress);

@@ -167,7 +167,7 @@ const journeys = {
     await button(page, "Heat map").click();
     await until(() => page.getByRole("list", { name: "Hottest positions" }).textContent(), "position 10 ()): 10 times", "hottest");
     await box(page).hover({ position: { x: 14, y: 14 } });
-    await until(() => page.locator("#info").textContent(), "Ran 1 times", "count on hover");
+    await until(() => page.locator("#info").textContent(), "Ran 1 time.", "count on hover");
   },
   async "the caret shows what an instruction does; a full program keeps the caret"(page) {
     await type(page, "!".repeat(699) + "N", 699);
