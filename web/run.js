@@ -6,7 +6,7 @@
 
 export const SNAPSHOTS = 256; // kept at most; past that every other goes and `every` doubles
 export const OUTPUT_KEPT = 1 << 20; // bytes of output the history keeps
-const FRAME_MS = 20; // the page gets control back at least this often
+const FRAME_MS = 30; // the page gets control back at least this often
 const SLICE_MS = 5; // what one slice aims to take, so Stop acts quickly
 const CELLS = 1025;
 

@@ -243,15 +243,13 @@ const journeys = {
   },
   async "screenshot"(page) {
     await page.setViewportSize({ width: 1100, height: 820 });
-    await page.getByLabel("Example").selectOption("digits");
-    await type(page, await box(page).inputValue(), (await box(page).inputValue()).lastIndexOf("."));
-    await box(page).press("F9");
+    await page.getByLabel("Example").selectOption("memtable");
     await box(page).press("Control+Enter");
-    await waitStatus(page, "breakpoint");
-    await page.keyboard.press("F8");
-    await until(() => consoleText(page), "00 01", "console");
+    await waitStatus(page, "ended");
     await button(page, "Heat map").click();
     await waitStatus(page, "Heat map");
+    for (let i = 0; i < 4; i++) await page.getByLabel("Time").press("PageDown");
+    await waitStatus(page, "Back at step");
     await page.screenshot({ path: screenshot });
   },
 };
