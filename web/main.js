@@ -67,7 +67,7 @@ function drawTime() {
 
 function drawMachine() {
   machine.draw(run);
-  editor.mark(run && run.state !== "running" ? run.position : active() ? run.position : -1);
+  editor.mark(run ? run.position : -1);
   drawTime();
   drawnAt = performance.now();
 }
