@@ -61,8 +61,8 @@ CASES = tests/cases/*.cases examples/examples.cases
 windows-check: windows
 	@tools/deps.sh "to run the Windows programs" python3 wine64 wine32:i386
 	$(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true
-	$(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine --crlf build/win32/vek.exe $(CASES)
-	$(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine64 --crlf build/win64/vek.exe $(CASES)
+	$(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine --pipes-only --crlf build/win32/vek.exe $(CASES)
+	$(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine64 --pipes-only --crlf build/win64/vek.exe $(CASES)
 	file build/win32/vek.exe | grep -q 'PE32 executable (console) Intel 80386'
 	file build/win64/vek.exe | grep -q 'PE32+ executable (console) x86-64'
 	! objdump -p build/win32/vek.exe build/win64/vek.exe | sed -n 's/.*DLL Name: //p' | \
@@ -87,7 +87,7 @@ web:
 web-test: web
 	@tools/deps.sh "to test the web playground" nodejs chromium
 	@npm ci --no-audit --no-fund --silent
-	tests/run_cases.py --run-with node --run-with tests/web/cli.mjs build/web/vek.js $(CASES)
+	tests/run_cases.py --pipes-only --run-with node --run-with tests/web/cli.mjs build/web/vek.js $(CASES)
 	node tests/web/page.mjs build/web build/web-screenshot.png
 
 clean:
