@@ -114,7 +114,8 @@ export class Editor {
     this.box.select();
     if (!document.execCommand("insertText", false, text) || this.box.value !== text) this.box.value = text;
     this.box.setSelectionRange(0, 0);
-    focused?.focus();
+    if (focused === document.body) this.box.blur();
+    else focused?.focus();
     this.old = text;
     this.breaks = new Set(breaks);
     this.heat = null;
