@@ -19,7 +19,8 @@ let counting = false; // the heat map is being counted: the machine is not the r
 let drawnAt = 0;
 
 const active = () => run && run.state !== "ended";
-const stopped = () => run && ["paused", "waiting", "ended"].includes(run.state);
+// A run to look back on: stopped, and of the program in the box.
+const stopped = () => run && ["paused", "waiting", "ended"].includes(run.state) && run.source === editor.text;
 
 function note(text, ends = false, canUndo = false) {
   const el = ends ? $("ends") : $("note");
@@ -115,6 +116,7 @@ function start(paused) {
     rewound: showOutput,
   });
   run = current;
+  current.source = editor.text;
   current.breaks = new Set(editor.positions());
   current.watches = machine.watches.slice();
   machine.since(null);
