@@ -51,7 +51,7 @@ function setButtons() {
   $("run").disabled = !loaded || active();
   $("stop").disabled = !active();
   $("step").disabled = !loaded || (active() && !paused);
-  $("continue").disabled = !paused;
+  $("continue").disabled = !paused && (!back() || counting);
   $("back").disabled = !stopped() || counting || run.steps === 0;
   $("heat").disabled = !stopped() || counting;
   $("time").disabled = !stopped() || counting || run.frontier === 0;
@@ -100,7 +100,10 @@ function onState() {
   if (heatOn && state === "running") setHeat(false);
 }
 
-function start(paused) {
+// An ended run looked back on, not at its end: Step and Continue go on from there.
+const back = () => stopped() && run.state === "ended" && run.steps < run.frontier;
+
+function start(paused, request) {
   if (!loaded || active()) return;
   setHeat(false);
   sink.reset(new Uint8Array(0));
@@ -115,6 +118,7 @@ function start(paused) {
     },
     rewound: showOutput,
   });
+  if (request) current.adopt(run, run.steps, request);
   run = current;
   current.source = editor.text;
   current.breaks = new Set(editor.positions());
@@ -177,7 +181,8 @@ async function setHeat(on) {
 }
 
 function step() {
-  if (!run || !active()) start(true);
+  if (back()) start(false, "step");
+  else if (!run || !active()) start(true);
   else if (run.state === "paused") run.step();
 }
 
@@ -185,7 +190,7 @@ const actions = {
   run: () => !counting && start(false),
   stop: () => active() && run.stop(),
   step: () => !counting && step(),
-  continue: () => !counting && run?.state === "paused" && run.go(),
+  continue: () => !counting && (back() ? start(false, "go") : run?.state === "paused" && run.go()),
   back: () => !counting && stopped() && run.steps > 0 && travel(run.steps - 1),
   break: () => editor.toggle(),
   heat: () => stopped() && setHeat(!heatOn),

@@ -149,6 +149,7 @@ export class Run {
     return part;
   }
   write(bytes) {
+    if (this.adopted) return; // the dialogue's start, already in the adopted output
     if (this.replaying) {
       this.replayed += bytes.length;
       return;
@@ -173,6 +174,16 @@ export class Run {
     this.position = n;
     this.frontier = Math.max(this.frontier, this.steps);
     if (n < 0 || this.request === "stop") return 0;
+    if (this.adopted) { // going on from a step of an earlier run of the same program
+      const { step, request } = this.adopted;
+      this.adopted = null;
+      this.travel(step);
+      this.forgetFuture();
+      n = this.position;
+      this.state = "paused";
+      this.request = request === "step" ? "step" : null;
+      if (request === "go") this.setState("running", "Running.");
+    }
     if (!this.history.length) this.seen = this.watches.map((w) => this.watched(w));
     this.snapshot();
     const changed = this.watches.findIndex((w, i) => this.watched(w) !== this.seen[i]);
@@ -306,6 +317,13 @@ export class Run {
     const result = Uint32Array.from(new Uint32Array(this.vek.HEAPU32.buffer, this.vek._vek_heat(), 700));
     this.travel(here);
     return result;
+  }
+
+  // Takes over the history of an ended run of the same program, to go on
+  // from its step `step` with `request` ("step" or "go").
+  adopt(run, step, request) {
+    Object.assign(this, { history: run.history, every: run.every, frontier: run.frontier, out: run.out,
+      keys: run.keys.slice(), adopted: { step, request } });
   }
 
   // Controls.

@@ -159,6 +159,9 @@ const journeys = {
     await page.keyboard.press("Shift+F10"); // and after the end
     await waitStatus(page, "Back at step 7");
     if ((await consoleText(page)).includes("STOP")) throw new Error("output after step 7 still shown");
+    await page.keyboard.press("F8");
+    await waitStatus(page, "ended");
+    await until(() => consoleText(page), "!!!N!!!^\nNULL\nSTOP\n" + E, "console after going on from the end");
   },
   async "the heat map counts how often each position ran"(page) {
     await type(page, LOOP, 10);
