@@ -99,9 +99,9 @@ web:
 	@$(EM_ENV) emcmake cmake -S . -B build/emscripten -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	    --log-level=WARNING >> build/configure.log 2>&1 || { tail -20 build/configure.log; false; }
 	@$(EM_ENV) cmake --build build/emscripten -j $(JOBS) $(QUIET)
-	@cp web/index.html web/style.css web/playground.js build/emscripten/vek.js \
-	    build/emscripten/vek.wasm build/web/
+	@cp web/index.html web/style.css web/*.js build/emscripten/vek.js build/emscripten/vek.wasm build/web/
 	@python3 web/examples.py examples > build/web/examples.js
+	@python3 web/instructions.py . > build/web/instructions.js
 	@echo "build/web: $$(cat build/web/* | wc -c) bytes; serve with: python3 -m http.server -d build/web"
 
 # The web build's interpreter on the pipe cases under node, then the page in

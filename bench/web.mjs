@@ -1,51 +1,34 @@
 // Times the web build's interpreter (WebAssembly under node, the engine of
 // Chromium) against the native fast loop, on the benchmark programs: each run
-// as the page runs it, in slices, with output taken and dropped.
-//   node bench/web.mjs build/web/vek.js build/dev/vek_fast bench/programs/*.vek
+// as the page runs it (web/run.js: slices, snapshots, a yield every frame),
+// with output taken and dropped.
+//   node bench/web.mjs build/web build/dev/vek_fast bench/programs/*.vek
 import { spawnSync } from "node:child_process";
 import { readFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { basename, resolve } from "node:path";
+import { pathToFileURL } from "node:url";
 
-const [wasm, fast, ...programs] = process.argv.slice(2);
-const createVek = createRequire(import.meta.url)(resolve(wasm));
-const wasmBinary = readFileSync(wasm.replace(/\.js$/, ".wasm"));
+const [dir, fast, ...programs] = process.argv.slice(2);
+const { load, Run } = await import(pathToFileURL(resolve(dir, "run.js")));
+const module = await load(createRequire(import.meta.url)(resolve(dir, "vek.js")),
+  { wasmBinary: readFileSync(resolve(dir, "vek.wasm")) });
+module.host.keyboard = false;
+
+const best = async (once) => {
+  let least = Infinity;
+  for (let i = 0; i < 5; i++) {
+    const start = performance.now();
+    await once();
+    least = Math.min(least, (performance.now() - start) / 1000);
+  }
+  return least;
+};
 console.log("program    web s   fast s   web/fast");
 for (const path of programs) {
   const input = readFileSync(path);
-  let at = 0;
-  let yielded = performance.now();
-  const vek = await createVek({
-    wasmBinary,
-    vek: {
-      keyboard: false,
-      keyWaiting: () => true,
-      read: (cap) => input.subarray(at, (at = Math.min(at + cap, input.length))),
-      write: () => {},
-      writeErr: () => {},
-      nextSlice: (n) => {  // as the page: a yield every 30 ms
-        if (n < 0) return 0;
-        if (performance.now() - yielded < 30) return 1e6;
-        yielded = performance.now();
-        return -1;
-      },
-    },
-  });
-  const best = (run) => Math.min(...[0, 1, 2].map(() => run()));
-  const web = await (async () => {
-    let least = Infinity;
-    for (let i = 0; i < 3; i++) {
-      const start = performance.now();
-      at = 0;
-      await vek.ccall("vek_run", null, ["number"], [1], { async: true });
-      least = Math.min(least, (performance.now() - start) / 1000);
-    }
-    return least;
-  })();
-  const native = best(() => {
-    const start = performance.now();
-    spawnSync(fast, { input, stdio: ["pipe", "ignore", "ignore"] });
-    return (performance.now() - start) / 1000;
-  });
+  const text = input.subarray(0, input.indexOf(10) < 0 ? input.length : input.indexOf(10));
+  const web = await best(() => new Run(module, text, []).start());
+  const native = await best(() => spawnSync(fast, { input, stdio: ["pipe", "ignore", "ignore"] }));
   console.log(`${basename(path, ".vek").padEnd(8)} ${web.toFixed(3).padStart(7)} ${native.toFixed(3).padStart(8)} ${(web / native).toFixed(2).padStart(10)}`);
 }

@@ -30,9 +30,4 @@ void* CodeMap(std::size_t size);
 bool CodeSeal(void* code, std::size_t size);
 void CodeUnmap(void* code, std::size_t size);
 
-// The web page only: how many steps the run may take from position n (-1:
-// the run has ended), after `taken` steps since the last call; 0 ends it.
-std::uint64_t NextSlice(int n, std::uint64_t taken);
-bool KeyWaiting();  // a key is there for the next key read
-
 }  // namespace platform

@@ -11,4 +11,4 @@ keys = dict(re.findall(r"^\[example (\w+)\]\nkeys: (.*)$", (root / "examples.cas
 examples = [{"name": p.stem, "text": p.read_text(encoding="latin-1").strip(),
              "keys": eval(keys.get(p.stem, '""')), "about": about.get(p.stem, "").strip().replace("`", "")}
             for p in sorted(root.glob("*.vek"))]
-print("const EXAMPLES = " + json.dumps(examples, indent=1) + ";")
+print("export const EXAMPLES = " + json.dumps(examples) + ";")

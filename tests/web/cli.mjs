@@ -21,6 +21,7 @@ const vek = await createRequire(import.meta.url)(path)({
     },
     writeErr: (text) => writeSync(2, text),
     nextSlice: (n) => (n < 0 ? 0 : 1e9),
+    wait: async () => {},
   },
 });
 await vek.ccall("vek_run", null, ["number"], [1 + args.length], { async: true });

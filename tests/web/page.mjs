@@ -1,5 +1,6 @@
-// Drives the playground in Debian's Chromium, as a user would: examples,
-// key presses, Stop, Step and breakpoints, links, the 700-character cut.
+// The playground in Debian's Chromium, as its users go through it: controls
+// found by role, label and text, the keyboard as much as the mouse. One
+// journey per feature; each fails when its feature breaks.
 //   node page.mjs BUILD_WEB_DIR SCREENSHOT.png
 import { spawn } from "node:child_process";
 import { chromium } from "playwright-core";
@@ -18,97 +19,253 @@ const browser = await chromium.launch({
     "--disable-background-networking", "--disable-component-update", "--disable-sync"],
 });
 
-async function open(address = url) {
-  const page = await browser.newPage();
+async function open(address = url, options = {}) {
+  const page = await browser.newPage(options);
   await page.goto(address);
   await page.waitForSelector("body[data-ready=yes]");
   return page;
 }
-const text = (page, id) => page.locator(`#${id}`).textContent();
-const until = (page, id, want) => page.waitForFunction(([i, w]) =>
-  document.getElementById(i).textContent.includes(w), [id, want], { timeout: 15000 });
 function expect(what, got, want) {
   [got, want] = [JSON.stringify(got), JSON.stringify(want)];
   if (got !== want) throw new Error(`${what}: got ${got}, want ${want}`);
 }
+// Waits until what(page) gives a value that passes test; fails with the last.
+async function until(what, test, label, ms = 15000) {
+  let got;
+  for (const end = Date.now() + ms; Date.now() < end; await new Promise((r) => setTimeout(r, 40))) {
+    got = await what();
+    if (typeof test === "string" ? String(got).includes(test) : test(got)) return got;
+  }
+  throw new Error(`${label}: still ${JSON.stringify(String(got).slice(-200))}`);
+}
 
-const checks = {
-  async "an example runs to its output"(page) {
-    await page.selectOption("#examples", "hello");
-    const program = await page.inputValue("#text");
-    await page.click("#run");
-    await until(page, "status", "ended");
-    await until(page, "out", "characters): " + program + "\nHello, World!\n" + E);
+const button = (page, name) => page.getByRole("button", { name, exact: true });
+const status = (page) => page.getByRole("status").textContent();
+const consoleText = (page) => page.getByRole("log", { name: "Console" }).textContent();
+const box = (page) => page.getByLabel("Program", { exact: true });
+const reg = (page, r) => page.locator(`#${r}`).textContent();
+const waitStatus = (page, want, ms) => until(() => status(page), want, "status", ms);
+async function type(page, text, caret) { // a program typed in, the caret put at a position
+  await box(page).fill(text);
+  await box(page).press("Control+Home");
+  for (let i = 0; i < caret; i++) await box(page).press("ArrowRight");
+}
+// "**********" then a loop that counts b down: position 10 runs 10 times.
+const LOOP = "**********)$@$<=$!!!!!!!!!!?";
+// 65536 lines of 16 bytes: 1 MiB.
+const LINES = "!" + "%-".repeat(16) + "{$" + "!".repeat(65) + ".".repeat(15) + "$!!!!!!!!!!.)$@$<=$" + "!".repeat(34) + "?";
+
+const journeys = {
+  async "an example runs to its output, started from the keyboard"(page) {
+    await page.getByLabel("Example").selectOption("hello");
+    const program = await box(page).inputValue();
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "ended");
+    await until(() => consoleText(page), "characters): " + program + "\nHello, World!\n" + E, "console");
   },
-  async "a program that reads keys gets the keys pressed"(page) {
-    await page.selectOption("#examples", "add");
-    await page.fill("#ahead", "");
-    await page.click("#run");
-    await until(page, "status", "Waiting for a key");
-    await page.keyboard.press("3");
-    await page.keyboard.press("4");
-    await until(page, "status", "ended");
-    await until(page, "out", "3+4=07\n" + E);
+  async "a key read waits for keys typed in the console, and only there"(page) {
+    await page.getByLabel("Example").selectOption("add");
+    await page.getByLabel("Keys typed ahead").fill("");
+    await button(page, "Run").click();
+    await waitStatus(page, "Waiting for a key");
+    await until(() => page.getByText("The program waits for a key").count(), (n) => n === 1, "prompt in the console");
+    await page.getByLabel("Watch", { exact: true }).press("7"); // elsewhere a key is the page's
+    await page.getByRole("log", { name: "Console" }).press("3");
+    await page.getByRole("log", { name: "Console" }).press("4");
+    await waitStatus(page, "ended");
+    await until(() => consoleText(page), "3+4=07\n" + E, "console");
   },
-  async "Stop ends an endless loop"(page) {
-    await page.fill("#text", "=^");
-    await page.click("#run");
-    await until(page, "status", "Running");
-    await page.click("#stop");
-    await until(page, "status", "Stopped");
+  async "registers move during a run; Tab reaches Stop and Enter on it stops"(page) {
+    await box(page).fill("=^");
+    await box(page).press("Control+Enter");
+    const first = await until(() => reg(page, "steps"), (s) => s && s !== "0", "steps");
+    await until(() => reg(page, "steps"), (s) => s !== first, "steps moving");
+    await box(page).press("Tab");
+    expect("focused", await page.evaluate(() => document.activeElement.textContent), "Stop");
+    await page.keyboard.press("Enter");
+    await waitStatus(page, "Stopped.");
   },
-  async "a breakpoint pauses; Step runs one position"(page) {
-    await page.fill("#text", "!!!*N^");
-    await page.click("#view span:nth-child(4)");
-    await page.click("#run");
-    await until(page, "status", "breakpoint at position 3");
-    expect("a, b", [await text(page, "reg-a"), await text(page, "reg-b")], ["3", "0"]);
-    expect("highlighted", await page.locator("#view .at").getAttribute("data-pos"), "3");
-    await page.click("#step");
-    await until(page, "position", "4");
-    expect("b", await text(page, "reg-b"), "1");
-    await page.click("#continue");
-    await until(page, "status", "ended");
-    await until(page, "out", "NULL\nSTOP\n" + E);
+  async "a program printing unprintable bytes forever stops within a second"(page) {
+    await box(page).fill("$!.$?");
+    await button(page, "Run").click();
+    await until(() => consoleText(page), "\u2401\u2401\u2401", "control pictures");
+    await page.waitForTimeout(500);
+    const asked = Date.now();
+    await page.keyboard.press("Escape");
+    await waitStatus(page, "Stopped.", 1000);
+    if (Date.now() - asked > 1000) throw new Error(`Stop took ${Date.now() - asked} ms`);
   },
-  async "a link carries the program and the keys"(page) {
-    await page.fill("#text", "N^ %&#?x\u00ff");
-    await page.fill("#ahead", "k=1");
-    await page.click("#share");
-    const other = await open(await page.inputValue("#link"));
-    expect("program", await other.inputValue("#text"), "N^ %&#?x\u00ff");
-    expect("keys", await other.inputValue("#ahead"), "k=1");
+  async "a program printing 1 MiB of lines ends"(page) {
+    await box(page).fill(LINES);
+    await button(page, "Run").click();
+    await waitStatus(page, "ended", 20000);
+    await until(() => consoleText(page), "AAAAAAAAAAAAAAA\n" + E, "console");
   },
-  async "a malformed link opens an empty program with a note"() {
-    const page = await open(url + "#p=%zz&q");
-    expect("program", await page.inputValue("#text"), "");
-    expect("note shown", await page.isVisible("#note"), true);
+  async "Continue from a breakpoint goes on to it again"(page) {
+    await page.getByLabel("Example").selectOption("digits");
+    await type(page, await box(page).inputValue(), (await box(page).inputValue()).lastIndexOf("."));
+    await button(page, "Breakpoint").click();
+    await button(page, "Run").click();
+    await waitStatus(page, "Paused at the breakpoint at position 106");
+    const steps = await reg(page, "steps");
+    await button(page, "Continue").click();
+    await until(() => reg(page, "steps"), (s) => s !== steps, "steps after Continue");
+    await waitStatus(page, "Paused at the breakpoint at position 106");
+    await until(() => consoleText(page), "00 01", "console");
   },
-  async "text past 700 characters is cut, with a note"(page) {
-    await page.fill("#text", "!".repeat(800));
-    expect("kept", (await page.inputValue("#text")).length, 700);
-    expect("count", await text(page, "count"), "700 / 700");
-    await until(page, "note", "cut at 700");
+  async "leading blanks: a breakpoint, the highlight and Step count as the console does"(page) {
+    await type(page, "  !!N^", 4);
+    await box(page).press("F9");
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "breakpoint at position 2");
+    expect("highlighted", await page.locator("#paint .at").textContent(), "N");
+    if ((await consoleText(page)).includes("NULL")) throw new Error("NULL printed before the breakpoint");
+    await box(page).press("F10");
+    await until(() => consoleText(page), "!!N^\nNULL\n", "after Step");
+    await page.keyboard.press("Escape");
+    await waitStatus(page, "Stopped.");
+    await type(page, " !!N^ x", 0);
+    await until(() => page.getByText("what follows is not run").count(), (n) => n === 1, "note on the white space");
+  },
+  async "a watchpoint pauses when its memory cell changes"(page) {
+    await box(page).fill("*@!!!!!(!!(N^");
+    await page.getByLabel("Watch", { exact: true }).fill("5");
+    await page.getByLabel("Watch", { exact: true }).press("Enter");
+    await button(page, "Run").click();
+    await waitStatus(page, "mem[5] changed from 0 to 1");
+    expect("steps", await reg(page, "steps"), "8");
+    expect("marked", await page.locator("#memory .new").textContent(), "51");
+  },
+  async "time travel: Step back and the slider take the machine and output back"(page) {
+    await type(page, "!!!N!!!^", 7);
+    await box(page).press("F9");
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "breakpoint at position 7");
+    await button(page, "Step back").click();
+    await waitStatus(page, "Back at step 6, before position 6");
+    expect("a", await reg(page, "reg-a"), "5");
+    await page.getByLabel("Time").press("Home");
+    await waitStatus(page, "Back at step 0");
+    expect("a at 0", await reg(page, "reg-a"), "0");
+    if ((await consoleText(page)).includes("NULL")) throw new Error("output after step 0 still shown");
+    await page.getByLabel("Time").press("ArrowRight");
+    await page.getByLabel("Time").press("ArrowRight");
+    await waitStatus(page, "Back at step 2");
+    await page.keyboard.press("F8"); // goes on from there
+    await waitStatus(page, "breakpoint at position 7");
+    await page.keyboard.press("F8");
+    await waitStatus(page, "ended");
+    await until(() => consoleText(page), "!!!N!!!^\nNULL\nSTOP\n" + E, "console");
+    await page.keyboard.press("Shift+F10"); // and after the end
+    await waitStatus(page, "Back at step 7");
+    if ((await consoleText(page)).includes("STOP")) throw new Error("output after step 7 still shown");
+    await page.keyboard.press("F8");
+    await waitStatus(page, "ended");
+    await until(() => consoleText(page), "!!!N!!!^\nNULL\nSTOP\n" + E, "console after going on from the end");
+  },
+  async "the heat map counts how often each position ran"(page) {
+    await type(page, LOOP, 10);
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "ended");
+    await button(page, "Heat map").click();
+    await until(() => page.getByRole("list", { name: "Hottest positions" }).textContent(), "position 10 ()): 10 times", "hottest");
+    await box(page).hover({ position: { x: 14, y: 14 } });
+    await until(() => page.locator("#info").textContent(), "Ran 1 time.", "count on hover");
+  },
+  async "the caret shows what an instruction does; a full program keeps the caret"(page) {
+    await type(page, "!".repeat(699) + "N", 699);
+    await until(() => page.locator("#info").textContent(), "write the line NULL (output)", "reference at the caret");
+    expect("reference rows", await page.locator("#reference tbody tr").count(), 23);
+    await type(page, "!".repeat(700), 10);
+    await page.keyboard.type("x\u20ac");
+    expect("kept", (await box(page).inputValue()).length, 700);
+    expect("caret", await box(page).evaluate((e) => e.selectionStart), 10);
+    await until(() => page.getByRole("alert").textContent(), "at most 700", "note");
+    await type(page, "!!", 1);
+    await page.keyboard.type("\u20ac");
+    expect("beyond Latin-1", [await box(page).inputValue(), await box(page).evaluate((e) => e.selectionStart)], ["!\x1a!", 2]);
+  },
+  async "the address holds the program and keys; a typed link opens; a reload restores"(page) {
+    await box(page).fill("N^ &=?{}x\u00ff");
+    await page.getByLabel("Keys typed ahead").fill("k&1");
+    expect("link", await page.evaluate(() => location.hash), "#k=k%261&p=N^%20&=?{}x%FF");
+    const other = await open(url + "#p=N^");
+    expect("typed link", await box(other).inputValue(), "N^");
+    await other.goto(url);
+    await other.waitForSelector("body[data-ready=yes]");
+    expect("restored", await box(other).inputValue(), "N^");
+    const bad = await open(url + "#q=1");
+    await until(() => bad.getByRole("alert").textContent(), "could not be read", "note on a bad link");
+  },
+  async "choosing an example over typed work can be undone"(page) {
+    await box(page).fill("!!N^");
+    await page.getByLabel("Example").selectOption("hello");
+    await button(page, "Undo").click();
+    expect("program", await box(page).inputValue(), "!!N^");
+  },
+  async "until the module has loaded, Run is disabled"() {
+    const page = await browser.newPage();
+    let release;
+    const held = new Promise((resolve) => (release = resolve));
+    await page.route("**/vek.wasm", async (route) => (await held, route.continue()));
+    await page.goto(url);
+    await until(() => status(page), "Loading", "status");
+    expect("Run disabled", await button(page, "Run").isDisabled(), true);
+    release();
+    await until(() => button(page, "Run").isDisabled(), (d) => !d, "Run enabled");
+  },
+  async "a phone screen: no sideways scrolling, controls 40 px tall, the machine below"() {
+    const page = await open(url, { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
+    await page.getByLabel("Example").selectOption("digits");
+    expect("page width", await page.evaluate(() => document.documentElement.scrollWidth), 390);
+    for (const b of await page.getByRole("button").all()) {
+      if (await b.isVisible() && (await b.boundingBox()).height < 40) throw new Error(`${await b.textContent()} is short`);
+    }
+    const [editor, machine] = [await box(page).boundingBox(), await page.locator("#registers").boundingBox()];
+    if (machine.y < editor.y + editor.height) throw new Error("machine beside the editor");
+  },
+  async "every text colour has 4.5:1 contrast"(page) {
+    await box(page).fill(" " + "!@(.,?x".repeat(3) + " y");
+    const low = await page.evaluate(() => {
+      const rgb = (c) => c.match(/[\d.]+/g).map(Number);
+      const lum = ([r, g, b]) => [r, g, b].map((v) => ((v /= 255) <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4))
+        .reduce((s, v, i) => s + v * [0.2126, 0.7152, 0.0722][i], 0);
+      const back = (e) => {
+        for (; e; e = e.parentElement) {
+          const c = rgb(getComputedStyle(e).backgroundColor);
+          if (c.length < 4 || c[3] > 0) return c;
+        }
+        return [255, 255, 255];
+      };
+      return [...document.querySelectorAll("body *")].filter((e) => e.childNodes[0]?.nodeType === 3 && e.checkVisibility())
+        .map((e) => [e.textContent.slice(0, 20), lum(rgb(getComputedStyle(e).color)), lum(back(e))])
+        .map(([t, a, b]) => [t, (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05)])
+        .filter(([t, ratio]) => t.trim() && ratio < 4.5);
+    });
+    expect("low contrast", low, []);
   },
   async "screenshot"(page) {
-    await page.setViewportSize({ width: 1100, height: 800 });
-    await page.selectOption("#examples", "digits");
-    const output = (await page.inputValue("#text")).lastIndexOf(".");
-    await page.click(`#view span:nth-child(${output + 1})`);
-    await page.click("#run");
-    await until(page, "status", "breakpoint");
+    await page.setViewportSize({ width: 1100, height: 820 });
+    await page.getByLabel("Example").selectOption("memtable");
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "ended");
+    await button(page, "Heat map").click();
+    await waitStatus(page, "Heat map");
+    for (let i = 0; i < 4; i++) await page.getByLabel("Time").press("PageDown");
+    await waitStatus(page, "Back at step");
     await page.screenshot({ path: screenshot });
   },
 };
 
 let failed = 0;
-for (const [name, check] of Object.entries(checks)) {
-  await check(await open()).catch((error) => {
+for (const [name, journey] of Object.entries(journeys)) {
+  const page = await open();
+  await journey(page).catch((error) => {
     failed++;
     console.log(`FAILED ${name}: ${error.message.split("\n")[0]}`);
   });
 }
 await browser.close();
 server.kill();
-console.log(`page: ${Object.keys(checks).length - failed} passed, ${failed} failed`);
+console.log(`page: ${Object.keys(journeys).length - failed} passed, ${failed} failed`);
 process.exit(failed ? 1 : 0);

@@ -1,0 +1,56 @@
+// Links and saving. The address's fragment carries the keys typed ahead and
+// the program: #k=KEYS&p=PROGRAM (or just #p=PROGRAM), the program last and
+// running to the end, so it needs no separator escaped. Printable ASCII
+// stays as it is, except % and what an address cannot hold (" < > `);
+// every other byte is %XX. The last program is also kept in local storage.
+
+const STORE = "vek-playground";
+const hex = (b) => "%" + b.toString(16).toUpperCase().padStart(2, "0");
+
+function encode(text, also = "") {
+  return Array.from(text, (ch) => {
+    const b = ch.charCodeAt(0);
+    return b > 32 && b < 127 && !`"<>\`%${also}`.includes(ch) ? ch : hex(b);
+  }).join("");
+}
+
+// %XX is a byte; any other character (a % too) stands for itself.
+function decode(text) {
+  return text.replace(/%([0-9A-Fa-f]{2})/g, (_, h) => String.fromCharCode(parseInt(h, 16)));
+}
+
+export function fragment(text, keys) {
+  return (keys ? `#k=${encode(keys, "&")}&` : "#") + `p=${encode(text)}`;
+}
+
+// { text, keys } from a fragment, null if there is none, or an Error.
+export function parse(hash) {
+  const f = hash.replace(/^#/, "");
+  if (!f) return null;
+  // Older links: #p=...&k=..., every byte but A-Z a-z 0-9 - _ . ~ escaped.
+  const old = /^p=([\w.~%-]*)&k=([\w.~%-]*)$/.exec(f);
+  if (old) return { text: decode(old[1]), keys: decode(old[2]) };
+  const m = /^(?:k=([^&]*)&)?p=(.*)$/s.exec(f);
+  if (!m) return new Error("not a program link");
+  return { text: decode(m[2]), keys: decode(m[1] ?? "") };
+}
+
+// Puts the program into the address bar without a new history entry.
+export function showLink(text, keys) {
+  const link = fragment(text, keys);
+  if (location.hash !== link) history.replaceState(null, "", link);
+}
+
+export function save(state) {
+  try {
+    localStorage.setItem(STORE, JSON.stringify(state));
+  } catch {} // storage refused: nothing is kept
+}
+
+export function restore() {
+  try {
+    return JSON.parse(localStorage.getItem(STORE)) ?? null;
+  } catch {
+    return null;
+  }
+}

@@ -1,0 +1,98 @@
+// The machine view: registers, step count, position, the 1025 memory cells
+// with their index (cells changed since the last pause marked), and the
+// list of watches.
+import { watchName } from "./run.js";
+
+const $ = (id) => document.getElementById(id);
+const CELLS = 1025;
+const printable = (v) => (v > 32 && v < 127 ? ` '${String.fromCharCode(v)}'` : "");
+
+export class MachineView {
+  constructor(onWatch) {
+    this.onWatch = onWatch; // called with the new list of watches
+    this.watches = [];
+    this.drawn = new Int32Array(CELLS);
+    this.all = true; // every cell to be drawn
+    this.before = new Int32Array(CELLS); // memory at the last pause
+    const memory = $("memory");
+    memory.replaceChildren(...Array.from({ length: CELLS }, (_, i) => {
+      const cell = document.createElement("div");
+      cell.dataset.i = i;
+      cell.innerHTML = `<span class="i">${i}</span><span class="v">0</span>`;
+      return cell;
+    }));
+    this.values = [...memory.children].map((cell) => cell.lastChild);
+    memory.onclick = (e) => {
+      const cell = e.target.closest("[data-i]");
+      if (cell) this.toggle(4 + Number(cell.dataset.i));
+    };
+    $("watch-form").onsubmit = (e) => {
+      e.preventDefault();
+      const what = $("watch-what").value.trim().toLowerCase();
+      const w = /^[a-d]$/.test(what) ? "abcd".indexOf(what)
+        : /^\d+$/.test(what) && Number(what) < CELLS ? 4 + Number(what) : -1;
+      if (w < 0) {
+        $("watch-what").setCustomValidity("a, b, c, d or a cell from 0 to 1024");
+        $("watch-what").reportValidity();
+        return;
+      }
+      $("watch-what").setCustomValidity("");
+      $("watch-what").value = "";
+      if (!this.watches.includes(w)) this.toggle(w);
+    };
+    $("watch-what").oninput = () => $("watch-what").setCustomValidity("");
+  }
+
+  toggle(w) {
+    const at = this.watches.indexOf(w);
+    if (at >= 0) this.watches.splice(at, 1);
+    else if (this.watches.length < 16) this.watches.push(w);
+    this.drawWatches();
+    this.onWatch(this.watches);
+  }
+
+  drawWatches() {
+    $("watches").replaceChildren(...this.watches.map((w) => {
+      const item = document.createElement("li");
+      const remove = document.createElement("button");
+      remove.type = "button";
+      remove.textContent = "×";
+      remove.setAttribute("aria-label", `Remove the watch on ${watchName(w)}`);
+      remove.onclick = () => this.toggle(w);
+      item.append(`${watchName(w)} `, remove);
+      return item;
+    }));
+    for (const cell of $("memory").querySelectorAll(".watched")) cell.classList.remove("watched");
+    for (const w of this.watches) if (w >= 4) $("memory").children[w - 4].classList.add("watched");
+  }
+
+  // Cells that differ from memory now are marked as just written.
+  since(run) {
+    if (run) this.before.set(run.memory());
+    else this.before.fill(0);
+    this.all = true;
+  }
+
+  // run: the Run shown, or null for the machine before any run.
+  draw(run) {
+    ["a", "b", "c", "d"].forEach((name, i) => {
+      const v = run ? run.register(i) : 0;
+      $(`reg-${name}`).textContent = v + printable(v);
+    });
+    $("steps").textContent = run ? run.steps.toLocaleString("en") : "";
+    $("position").textContent = run && run.position >= 0 ? run.position : run ? "end" : "";
+    const mem = run ? run.memory() : new Int32Array(CELLS);
+    const memory = $("memory").children;
+    for (let i = 0; i < CELLS; i++) {
+      const v = mem[i];
+      if (this.all || v !== this.drawn[i]) {
+        this.values[i].textContent = v + printable(v);
+        const cell = memory[i];
+        cell.classList.toggle("nz", v !== 0);
+        cell.classList.toggle("new", v !== this.before[i]);
+        this.drawn[i] = v;
+      }
+    }
+    this.all = false;
+  }
+}

@@ -1,0 +1,303 @@
+// The playground page: loads the interpreter (vek.js) and wires the editor,
+// the run controls, the machine view, the console and the links together.
+import { EXAMPLES } from "./examples.js";
+import { Editor, KIND_NAMES, times } from "./editor.js";
+import { INSTRUCTIONS } from "./instructions.js";
+import { parse, restore, save, showLink } from "./link.js";
+import { MachineView } from "./machine.js";
+import { load, Run } from "./run.js";
+import { Sink } from "./sink.js";
+
+const $ = (id) => document.getElementById(id);
+const LIVE_MS = 250; // registers and position redrawn this often during a run
+
+let loaded = null; // the module, once loaded
+let run = null; // the run shown (under way, paused or ended)
+let undo = null; // what an example replaced
+let heatOn = false;
+let counting = false; // the heat map is being counted: the machine is not the run's
+let drawnAt = 0;
+
+const active = () => run && run.state !== "ended";
+// A run to look back on: stopped, and of the program in the box.
+const stopped = () => run && ["paused", "waiting", "ended"].includes(run.state) && run.source === editor.text;
+
+function note(text, ends = false, canUndo = false) {
+  const el = ends ? $("ends") : $("note");
+  (ends ? el : $("note-text")).textContent = text;
+  el.hidden = !text;
+  if (!ends) $("undo").hidden = !canUndo;
+}
+
+const codes = (text) => Array.from(text, (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) < 256 ? ch.charCodeAt(0) : 26));
+
+const editor = new Editor(() => {
+  if (!active()) setHeat(false);
+  keep();
+}, note);
+const sink = new Sink($("out"));
+const machine = new MachineView((watches) => run?.setWatches(watches));
+
+// The address bar and local storage always hold the current program.
+function keep() {
+  showLink(editor.text, $("ahead").value);
+  save({ text: editor.text, keys: $("ahead").value, breaks: [...editor.breaks] });
+  if (run) run.setBreaks(editor.positions());
+  setButtons();
+}
+
+function setButtons() {
+  const paused = run?.state === "paused" && !counting;
+  $("run").disabled = !loaded || active();
+  $("stop").disabled = !active();
+  $("step").disabled = !loaded || (active() && !paused);
+  $("continue").disabled = !paused && (!back() || counting);
+  $("back").disabled = !stopped() || counting || run.steps === 0;
+  $("heat").disabled = !stopped() || counting;
+  $("time").disabled = !stopped() || counting || run.frontier === 0;
+  $("examples").disabled = !!active();
+  editor.box.readOnly = !!active();
+}
+
+function drawTime() {
+  const [step, all] = run ? [run.steps, run.frontier] : [0, 0];
+  $("time").max = all;
+  $("time").value = step;
+  $("time-out").textContent = `step ${step.toLocaleString("en")} of ${all.toLocaleString("en")}`;
+}
+
+function drawMachine() {
+  machine.draw(run);
+  editor.mark(run ? run.position : -1);
+  drawTime();
+  drawnAt = performance.now();
+}
+
+function drawPress() {
+  const waiting = run?.state === "waiting";
+  $("press").textContent = !waiting ? "Keys typed here go to the program."
+    : document.activeElement === $("console") ? "The program waits for a key: press a key."
+      : "The program waits for a key: click here (or Tab here), then press a key, or type it at the end of Keys typed ahead.";
+  $("console").classList.toggle("waiting", waiting);
+}
+
+let lastState = null;
+function onState() {
+  const state = run.state;
+  $("status").textContent = run.why;
+  // When the run first waits for a key, the console takes the keys, unless
+  // they are being typed into a field.
+  const typing = document.activeElement.matches("input:not([type=range]), textarea:not([readonly])");
+  if (state === "waiting" && lastState !== "waiting" && !typing) $("console").focus();
+  lastState = state;
+  drawPress();
+  if (state === "running") {
+    machine.since(run);
+    sink.draw();
+  } else showOutput();
+  drawMachine();
+  setButtons();
+  if (heatOn && state === "running") setHeat(false);
+}
+
+// An ended run looked back on, not at its end: Step and Continue go on from there.
+const back = () => stopped() && run.state === "ended" && run.steps < run.frontier;
+
+function start(paused, request) {
+  if (!loaded || active()) return;
+  setHeat(false);
+  sink.reset(new Uint8Array(0));
+  aheadFed = $("ahead").value;
+  const current = new Run(loaded, editor.bytes, codes(aheadFed), {
+    output: (bytes) => sink.push(bytes),
+    state: onState,
+    note: (text) => note(text),
+    frame: () => {
+      sink.draw();
+      if (performance.now() - drawnAt > LIVE_MS) drawMachine();
+    },
+    rewound: showOutput,
+  });
+  if (request) current.adopt(run, run.steps, request);
+  run = current;
+  current.source = editor.text;
+  current.breaks = new Set(editor.positions());
+  current.watches = machine.watches.slice();
+  machine.since(null);
+  current.start(paused);
+}
+
+// The output up to the step shown, once the run pauses, waits or ends.
+function showOutput() {
+  const to = run.steps === run.frontier ? run.out.total : run.shown;
+  sink.reset(run.out.slice(to - 100000, to));
+}
+
+// Time travel: the machine, the output and the highlight as after `step` steps.
+let travelTo = null;
+function travel(step) {
+  if (!stopped()) return;
+  if (travelTo === null) {
+    requestAnimationFrame(() => {
+      run.travel(travelTo);
+      travelTo = null;
+      showOutput();
+      drawMachine();
+      setButtons();
+      $("status").textContent = `Back at step ${run.steps.toLocaleString("en")}, before position ${run.position < 0 ? "end" : run.position}.`;
+    });
+  }
+  travelTo = step;
+}
+
+async function setHeat(on) {
+  heatOn = on;
+  $("heat").setAttribute("aria-pressed", String(on));
+  $("hottest").hidden = !on;
+  if (!on) {
+    if (editor.heat) editor.showHeat(null);
+    return;
+  }
+  const shown = run;
+  $("status").textContent = "Counting…";
+  counting = true;
+  setButtons();
+  const counts = await shown.heat((done) => new Promise((resolve) => {
+    $("status").textContent = `Counting… ${Math.floor(done * 100)}%`;
+    setTimeout(resolve, 0);
+  }));
+  counting = false;
+  setButtons();
+  if (shown !== run || !heatOn) return;
+  editor.showHeat(counts);
+  const hottest = [...counts.keys()].filter((i) => counts[i]).sort((x, y) => counts[y] - counts[x]).slice(0, 5);
+  const program = run.program;
+  $("hottest").replaceChildren(...hottest.map((i) => {
+    const li = document.createElement("li");
+    li.textContent = `position ${i} (${String.fromCharCode(program[i])}): ${times(counts[i])}`;
+    return li;
+  }));
+  $("status").textContent = `Heat map of ${run.steps.toLocaleString("en")} steps: hover over a character for its count.`;
+}
+
+function step() {
+  if (back()) start(false, "step");
+  else if (!run || !active()) start(true);
+  else if (run.state === "paused") run.step();
+}
+
+const actions = {
+  run: () => !counting && start(false),
+  stop: () => active() && run.stop(),
+  step: () => !counting && step(),
+  continue: () => !counting && (back() ? start(false, "go") : run?.state === "paused" && run.go()),
+  back: () => !counting && stopped() && run.steps > 0 && travel(run.steps - 1),
+  break: () => editor.toggle(),
+  heat: () => stopped() && setHeat(!heatOn),
+};
+for (const [id, action] of Object.entries(actions)) $(id).onclick = action;
+$("time").oninput = () => travel(Number($("time").value));
+$("undo").onclick = () => {
+  if (!undo) return;
+  editor.set(undo.text, undo.breaks);
+  $("ahead").value = undo.keys;
+  undo = null;
+  note("");
+  keep();
+};
+// During a run, what is typed at the end of the keys typed ahead goes to the
+// program too (on a phone that is where the keyboard comes up).
+let aheadFed = "";
+$("ahead").oninput = () => {
+  const now = $("ahead").value;
+  if (active() && now.startsWith(aheadFed) && now.length > aheadFed.length) run.press(codes(now.slice(aheadFed.length)));
+  aheadFed = now;
+  keep();
+};
+
+// Shortcuts work everywhere; other keys go to the program only in the console.
+document.addEventListener("keydown", (e) => {
+  const key = e.key;
+  const shortcut = (e.ctrlKey || e.metaKey) && key === "Enter" ? "run" : key === "Escape" && active() ? "stop"
+    : key === "F10" ? (e.shiftKey ? "back" : "step") : key === "F8" ? "continue" : key === "F9" ? "break" : null;
+  if (shortcut) {
+    e.preventDefault();
+    actions[shortcut]();
+    return;
+  }
+  if (e.target !== $("console") || !active() || e.altKey) return;
+  let code = null;
+  if (e.ctrlKey && key === "[") code = 27;
+  else if (e.ctrlKey && /^[a-z]$/i.test(key) && !/^[cv]$/i.test(key)) code = key.toUpperCase().charCodeAt(0) - 64;
+  else if (!e.ctrlKey && !e.metaKey) code = key === "Enter" ? 13 : key === "Backspace" ? 8 : key.length === 1
+    ? (key.charCodeAt(0) < 256 ? key.charCodeAt(0) : 26) : null;
+  if (code === null) return;
+  e.preventDefault();
+  run.press([code]);
+}, true);
+$("console").addEventListener("paste", (e) => {
+  if (!active()) return;
+  e.preventDefault();
+  run.press(codes(e.clipboardData.getData("text/plain")));
+});
+$("console").addEventListener("focus", drawPress);
+$("console").addEventListener("blur", drawPress);
+
+$("copy").onclick = async () => {
+  try {
+    await navigator.clipboard.writeText(location.href);
+    note("The link to this program is copied.");
+  } catch {
+    note(`The link: ${location.href}`);
+  }
+};
+
+// The program from the address, else the one kept from the last visit.
+function openLink(event) {
+  if (active()) run.stop();
+  const got = parse(location.hash);
+  const saved = event ? null : restore();
+  if (got instanceof Error) note("The address's link could not be read, so the program was kept as it was.");
+  const use = got && !(got instanceof Error) ? got : saved && { text: saved.text ?? "", keys: saved.keys ?? "" };
+  if (!use) return keep();
+  $("ahead").value = use.keys;
+  editor.set(use.text, use === got ? [] : saved.breaks ?? []);
+}
+
+function setup() {
+  for (const example of EXAMPLES) $("examples").add(new Option(example.name, example.name));
+  $("examples").onchange = () => {
+    const example = EXAMPLES.find((e) => e.name === $("examples").value);
+    if (!example) return;
+    const typed = editor.text.trim() && !EXAMPLES.some((e) => e.text === editor.text);
+    undo = { text: editor.text, keys: $("ahead").value, breaks: [...editor.breaks] };
+    editor.set(example.text);
+    $("ahead").value = example.keys;
+    $("about").textContent = example.about + (example.keys ? ` (keys typed ahead: ${JSON.stringify(example.keys)})` : "");
+    note(typed ? `The example “${example.name}” replaced your program.` : "", false, typed);
+    keep();
+  };
+  $("reference").tBodies[0].replaceChildren(...INSTRUCTIONS.map((ins) => {
+    const row = document.createElement("tr");
+    for (const text of [ins.char, KIND_NAMES[ins.kind], ins.effect, ins.example]) {
+      row.append(Object.assign(document.createElement("td"), { textContent: text }));
+    }
+    row.firstChild.className = `k-${ins.kind}`;
+    return row;
+  }));
+  openLink();
+  window.addEventListener("hashchange", openLink);
+  machine.draw(null);
+  drawTime();
+  setButtons();
+}
+
+setup();
+load(globalThis.createVek).then((module) => {
+  loaded = module;
+  $("status").textContent = "Ready.";
+  setButtons();
+  document.body.dataset.ready = "yes";
+}, () => {
+  $("status").textContent = "The interpreter could not be loaded.";
+});

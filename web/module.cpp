@@ -1,0 +1,185 @@
+// The playground's WebAssembly module: the whole dialogue as a new process
+// runs it, with the run in slices between which the page takes control
+// (Module.vek.nextSlice, from web/run.js or a driver under node), and what the
+// page's debugger needs: the machine to show and set, breakpoints, and a
+// counting loop for watchpoints, time travel and the heat map.
+#include <emscripten.h>
+
+#include <cstdint>
+
+#include "console/console.h"
+#include "dialogue/dialogue.h"
+#include "interpreter/bound.h"
+#include "interpreter/decode.h"
+#include "interpreter/instructions.h"
+#include "interpreter/machine.h"
+#include "interpreter/native.h"
+
+// clang-format off
+EM_JS(double, JsNextSlice, (int n, double taken), { return Module.vek.nextSlice(n, taken); });
+EM_ASYNC_JS(void, JsWait, (), { await Module.vek.wait(); });
+EM_JS(int, JsKeyWaiting, (), { return Module.vek.keyWaiting() ? 1 : 0; });
+// clang-format on
+
+namespace {
+
+bool walls[kProgSize + 1];      // breakpoints, by position
+bool walled = false;            // some are set: the fast loop looks for them
+std::uint32_t heat[kProgSize];  // steps run at each position
+std::int32_t watches[16];       // 0..3: a..d; 4 + i: mem[i]
+int watch_count = 0;
+int position = 0;     // where the sliced run goes on
+int trace_at = -1;    // where the last counted run stopped
+bool traced = false;  // the next slices run the counting loop
+
+bool KeyWaiting() {
+  return JsKeyWaiting() != 0;
+}
+
+std::int32_t Watched(std::int32_t w) {
+  const std::int32_t regs[] = {a, b, c, d};
+  return w < 4 ? regs[w] : mem[w - 4];
+}
+
+// The reference loop's steps with every position counted in heat; with
+// `watching`, stops after a step that changes a watched value, and with
+// `breaking`, before a breakpoint other than the one it starts at. Like the
+// bounded loops, it stops before a key read while no key is waiting.
+std::uint64_t Trace(int n, std::uint64_t max, bool watching, bool breaking) {
+  std::uint64_t count = 0;
+  std::int32_t before[16];
+  while (n >= 0 && n < kEndPos && count < max) {
+    const char instr = prog[n];
+    if ((breaking && count > 0 && walls[n]) || ((instr == ',' || instr == ';') && !KeyWaiting())) {
+      trace_at = n;
+      return count;
+    }
+    if (watching) {
+      for (int i = 0; i < watch_count; ++i) before[i] = Watched(watches[i]);
+    }
+    ++heat[n];
+    ++count;
+    bool jumped = false;
+    bool stopped = false;
+#define JUMP(target) \
+  {                  \
+    n = (target);    \
+    jumped = true;   \
+  }
+#define STOP() stopped = true
+#define STEP(ch, name, effect) \
+  case ch: {                   \
+    effect;                    \
+    break;                     \
+  }
+    switch (instr) {
+      VEK_INSTRUCTIONS(STEP)
+      VEK_CONTROL(STEP)
+      default: break;
+    }
+#undef STEP
+#undef STOP
+#undef JUMP
+    if (stopped) break;
+    if (!jumped) ++n;
+    if (watching) {
+      for (int i = 0; i < watch_count; ++i) {
+        if (before[i] != Watched(watches[i])) {
+          trace_at = Target(n) == kEndPos ? -1 : n;
+          return count;
+        }
+      }
+    }
+  }
+  trace_at = n >= 0 && n < kEndPos && count == max ? n : -1;
+  return count;
+}
+
+}  // namespace
+
+// The page answers between slices with a step budget, 0 to end the run, or
+// -1 to wait for Module.vek.wait() (a frame, a key, the end of a pause) and
+// ask again. It may move the run (vek_seek) while it waits.
+void ExecVek(int n) {
+  key_hook = KeyWaiting;
+  position = n;
+  double taken = 0;
+  for (;;) {
+    console::Flush();
+    const double answer = JsNextSlice(position, taken);
+    taken = 0;
+    if (answer < 0) {
+      JsWait();
+      continue;
+    }
+    if (answer == 0) break;
+    const auto budget = static_cast<std::uint64_t>(answer);
+    if (traced) {
+      taken = static_cast<double>(Trace(position, budget, true, true));
+      position = trace_at;
+    } else {
+      step_budget = budget;
+      stop_before = walled ? walls : nullptr;
+      ExecVekFast(position);
+      taken = static_cast<double>(budget - step_budget);
+      position = stop_at;
+    }
+  }
+  console::Flush();
+  key_hook = nullptr;
+  stop_before = nullptr;
+}
+
+extern "C" {
+// One whole dialogue in a fresh machine, as a new process would run it.
+EMSCRIPTEN_KEEPALIVE void vek_run(int argc) {
+  ResetMachine();
+  console::Reset();
+  Dialogue(argc);
+}
+// Registers a..d and tmp (4).
+EMSCRIPTEN_KEEPALIVE std::int32_t vek_register(int i) {
+  const std::int32_t regs[] = {a, b, c, d, tmp};
+  return regs[i % 5];
+}
+EMSCRIPTEN_KEEPALIVE void vek_set_register(int i, std::int32_t value) {
+  std::int32_t* regs[] = {&a, &b, &c, &d, &tmp};
+  *regs[i % 5] = value;
+}
+EMSCRIPTEN_KEEPALIVE std::int32_t* vek_memory() {
+  return mem;
+}
+// Breakpoints: set them at vek_walls(), then say whether any is set.
+EMSCRIPTEN_KEEPALIVE bool* vek_walls() {
+  return walls;
+}
+EMSCRIPTEN_KEEPALIVE void vek_walled(bool any) {
+  walled = any;
+}
+EMSCRIPTEN_KEEPALIVE std::uint32_t* vek_heat() {
+  return heat;
+}
+// Sets what pauses the sliced run: `count` watched values (listed at
+// vek_watches()), and whether slices run the counting loop for them.
+EMSCRIPTEN_KEEPALIVE std::int32_t* vek_watches() {
+  return watches;
+}
+EMSCRIPTEN_KEEPALIVE void vek_watch(int count) {
+  watch_count = count < 0 ? 0 : count > 16 ? 16 : count;
+  traced = watch_count > 0;
+}
+// Moves the waiting sliced run to position n.
+EMSCRIPTEN_KEEPALIVE void vek_seek(int n) {
+  position = n;
+}
+// Runs at most max steps from n with the counting loop, its output
+// delivered; returns the steps taken. vek_traced_to() says where it stopped.
+EMSCRIPTEN_KEEPALIVE double vek_trace(int n, double max) {
+  const std::uint64_t taken = Trace(n, static_cast<std::uint64_t>(max), false, false);
+  console::Flush();
+  return static_cast<double>(taken);
+}
+EMSCRIPTEN_KEEPALIVE int vek_traced_to() {
+  return trace_at;
+}
+}
