@@ -6,6 +6,9 @@
 // gets a small entry of its own out of line, or shares an identical one.
 #include "interpreter/native.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "console/console.h"
 #include "console/platform.h"
 #include "interpreter/decode.h"
