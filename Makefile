@@ -61,14 +61,18 @@ windows:
 	@cmake --build --preset win64 -j $(JOBS) $(QUIET)
 
 # Both Windows programs under wine, with no console: the case files' pipe
-# cases, every line end as CR LF; then what the files are and what they import.
+# cases, every line end as CR LF, through vek and through vek_native (which
+# fails where native code did not run); then what the files are and what they
+# import.
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build/wine-prefix
 CASES = tests/cases/*.cases examples/examples.cases
 windows-check: windows
 	@tools/deps.sh "to run the Windows programs" python3 wine64 wine32:i386
 	$(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true
-	$(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine --pipes-only --crlf build/win32/vek.exe $(CASES)
-	$(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine64 --pipes-only --crlf build/win64/vek.exe $(CASES)
+	for exe in vek vek_native; do \
+	    $(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine --pipes-only --crlf build/win32/$$exe.exe $(CASES) && \
+	    $(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine64 --pipes-only --crlf build/win64/$$exe.exe $(CASES) || exit 1; \
+	done
 	file build/win32/vek.exe | grep -q 'PE32 executable (console) Intel 80386'
 	file build/win64/vek.exe | grep -q 'PE32+ executable (console) x86-64'
 	! objdump -p build/win32/vek.exe build/win64/vek.exe | sed -n 's/.*DLL Name: //p' | \
