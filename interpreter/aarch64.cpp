@@ -182,13 +182,13 @@ class AArch64 final : public native::Emitter {
     std::size_t at;  // the branch
     int label;
   };
-  Fix fixes_[kFixCap] = {};
+  Fix fixes_[kFixCap];
   int n_fixes_ = 0;
   struct Stub {
     std::size_t from;  // the b.hs to the flush
     std::size_t back;  // where the code goes on after it
   };
-  Stub stubs_[kStubCap] = {};
+  Stub stubs_[kStubCap];
   int n_stubs_ = 0;
 
   void To(std::size_t branch, int label) {
@@ -254,10 +254,11 @@ class AArch64 final : public native::Emitter {
   }
 };
 
+AArch64 emitter;  // in static storage: its arrays stay off the stack
+
 }  // namespace
 
 native::Emitter* native::Backend() {
-  static AArch64 emitter;  // its arrays stay off the stack
   return &emitter;
 }
 
