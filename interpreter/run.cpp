@@ -49,9 +49,19 @@ void ExecVekFast(int n) {
     goto handover;                                                              \
   }                                                                             \
   step_budget -= op->steps;
-// A breakpoint stops the run on arrival, not where it was started.
+  // A breakpoint stops the run on arrival, not where it was started. With
+  // computed goto a marked position's handler is the stop, so breakpoints
+  // cost nothing until one is reached.
+  const std::uint64_t budget = step_budget;
+  const auto marked = [&](const Op* o) {
+    return stop_before != nullptr && o != &ops[kEndPos] && stop_before[o - ops];
+  };
+#if VEK_COMPUTED_GOTO
+#define VEK_WALL()
+#else
 #define VEK_WALL() \
-  if (stop_before != nullptr && op != &ops[kEndPos] && stop_before[op - ops]) goto walled;
+  if (marked(op)) goto walled;
+#endif
 #else
 #define VEK_BOUND()
 #define VEK_WALL()
@@ -66,6 +76,11 @@ void ExecVekFast(int n) {
 #undef VEK_PLAN_LABEL
 #undef VEK_LABEL
   for (Op& o : ops) o.label = kLabels[o.code];
+#if defined(VEK_STEP_BOUND)
+  for (Op& o : ops) {
+    if (marked(&o)) o.label = &&L_Walled;
+  }
+#endif
 #define CASE(name) L_##name
 #define DISPATCH() goto * op->label  // NOLINT(bugprone-macro-parentheses)
 #else
@@ -95,7 +110,7 @@ resume:
 #endif
 #if VEK_COMPUTED_GOTO
   VEK_BOUND()
-  DISPATCH();
+  goto* kLabels[op->code];  // where the run starts or goes on, even at a breakpoint
 #else
   VEK_BOUND()
   for (;;) {
@@ -154,6 +169,11 @@ resume:
   }
 #if VEK_COMPUTED_GOTO
   CASE(End) : goto end;
+#if defined(VEK_STEP_BOUND)
+L_Walled:
+  step_budget += op->steps;  // taken on arrival, but not run
+  goto walled;
+#endif
 #else
       case kEnd: goto end;
     }
@@ -162,6 +182,7 @@ resume:
 
 #if defined(VEK_STEP_BOUND)
 handover:
+  if (marked(op) && step_budget != budget) goto walled;  // arrived, not started here
   ::a = a, ::b = b, ::c = c, ::d = d, ::tmp = tmp;
   {
     // Here for a key read, if the operation fits the budget: the reference
@@ -173,7 +194,7 @@ handover:
     if (fits && taken == limit && stop_at >= 0) {
       a = ::a, b = ::b, c = ::c, d = ::d, tmp = ::tmp;
       op = &ops[stop_at];
-      VEK_WALL()
+      if (marked(op)) goto walled;
       goto resume;
     }
   }
