@@ -86,8 +86,9 @@ function onState() {
   const state = run.state;
   $("status").textContent = run.why;
   // When the run first waits for a key, the console takes the keys, unless
-  // they are being typed into a field.
-  const typing = document.activeElement.matches("input:not([type=range]), textarea:not([readonly])");
+  // they are being typed into a field (the program box takes none during a run).
+  const typing = document.activeElement !== editor.box &&
+    document.activeElement.matches("input:not([type=range]), textarea");
   if (state === "waiting" && lastState !== "waiting" && !typing) $("console").focus();
   lastState = state;
   drawPress();

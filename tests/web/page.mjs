@@ -66,11 +66,11 @@ const journeys = {
   async "a key read waits for keys typed in the console, and only there"(page) {
     await page.getByLabel("Example").selectOption("add");
     await page.getByLabel("Keys typed ahead").fill("");
-    await button(page, "Run").click();
+    await box(page).press("Control+Enter"); // run from the program box: the console takes the keys
     await waitStatus(page, "Waiting for a key");
     await until(() => page.getByText("The program waits for a key").count(), (n) => n === 1, "prompt in the console");
+    await page.keyboard.press("3");
     await page.getByLabel("Watch", { exact: true }).press("7"); // elsewhere a key is the page's
-    await page.getByRole("log", { name: "Console" }).press("3");
     await page.getByRole("log", { name: "Console" }).press("4");
     await waitStatus(page, "ended");
     await until(() => consoleText(page), "3+4=07\n" + E, "console");
