@@ -178,7 +178,8 @@ async function setHeat(on) {
     li.textContent = `position ${i} (${String.fromCharCode(program[i])}): ${times(counts[i])}`;
     return li;
   }));
-  $("status").textContent = `Heat map of ${run.steps.toLocaleString("en")} steps: hover over a character for its count.`;
+  const steps = `${run.steps.toLocaleString("en")} step${run.steps === 1 ? "" : "s"}`;
+  $("status").textContent = `Heat map of ${steps}: hover over a character (or move the caret to it) for its count.`;
 }
 
 function step() {
