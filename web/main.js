@@ -16,6 +16,7 @@ let run = null; // the run shown (under way, paused or ended)
 let undo = null; // what an example replaced
 let heatOn = false;
 let counting = false; // the heat map is being counted: the machine is not the run's
+let cancelled = false; // Stop (or Escape) while counting
 let drawnAt = 0;
 
 const active = () => run && run.state !== "ended";
@@ -49,7 +50,7 @@ function keep() {
 function setButtons() {
   const paused = run?.state === "paused" && !counting;
   $("run").disabled = !loaded || active();
-  $("stop").disabled = !active();
+  $("stop").disabled = !active() && !counting;
   $("step").disabled = !loaded || (active() && !paused);
   $("continue").disabled = !paused && (!back() || counting);
   $("back").disabled = !stopped() || counting || run.steps === 0;
@@ -160,15 +161,21 @@ async function setHeat(on) {
     return;
   }
   const shown = run;
-  $("status").textContent = "Counting…";
+  $("status").textContent = "Counting… (Stop or Escape cancels)";
   counting = true;
+  cancelled = false;
   setButtons();
   const counts = await shown.heat((done) => new Promise((resolve) => {
-    $("status").textContent = `Counting… ${Math.floor(done * 100)}%`;
-    setTimeout(resolve, 0);
+    $("status").textContent = `Counting… ${Math.floor(done * 100)}% (Stop or Escape cancels)`;
+    setTimeout(() => resolve(!cancelled), 0);
   }));
   counting = false;
   setButtons();
+  if (counts === null) {
+    setHeat(false);
+    $("status").textContent = "Heat map cancelled.";
+    return;
+  }
   if (shown !== run || !heatOn) return;
   editor.showHeat(counts);
   const hottest = [...counts.keys()].filter((i) => counts[i]).sort((x, y) => counts[y] - counts[x]).slice(0, 5);
@@ -190,7 +197,7 @@ function step() {
 
 const actions = {
   run: () => !counting && start(false),
-  stop: () => active() && run.stop(),
+  stop: () => (counting ? (cancelled = true) : active() && run.stop()),
   step: () => !counting && step(),
   continue: () => !counting && (back() ? start(false, "go") : run?.state === "paused" && run.go()),
   back: () => !counting && stopped() && run.steps > 0 && travel(run.steps - 1),
@@ -220,7 +227,7 @@ $("ahead").oninput = () => {
 // Shortcuts work everywhere; other keys go to the program only in the console.
 document.addEventListener("keydown", (e) => {
   const key = e.key;
-  const shortcut = (e.ctrlKey || e.metaKey) && key === "Enter" ? "run" : key === "Escape" && active() ? "stop"
+  const shortcut = (e.ctrlKey || e.metaKey) && key === "Enter" ? "run" : key === "Escape" && (active() || counting) ? "stop"
     : key === "F10" ? (e.shiftKey ? "back" : "step") : key === "F8" ? "continue" : key === "F9" ? "break" : null;
   if (shortcut) {
     e.preventDefault();

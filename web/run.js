@@ -296,7 +296,8 @@ export class Run {
   }
 
   // How often each position ran in the steps so far (the counting loop from
-  // the start again, in parts, so the page stays responsive).
+  // the start again, in parts, so the page stays responsive); null if
+  // progress answers false, which cancels the count.
   async heat(progress) {
     const here = this.steps;
     const counts = new Uint32Array(this.vek.HEAPU32.buffer, this.vek._vek_heat(), 700);
@@ -304,17 +305,18 @@ export class Run {
     this.travel(0);
     const part = 20e6;
     this.replaying = true;
-    for (let done = 0, at = this.position; done < here && at >= 0; ) {
+    let going = true;
+    for (let done = 0, at = this.position; going && done < here && at >= 0; ) {
       done += this.vek._vek_trace(at, Math.min(part, here - done));
       at = this.vek._vek_traced_to();
       if (done < here && progress) {
         this.replaying = false;
-        await progress(done / here);
+        going = (await progress(done / here)) !== false;
         this.replaying = true;
       }
     }
     this.replaying = false;
-    const result = Uint32Array.from(new Uint32Array(this.vek.HEAPU32.buffer, this.vek._vek_heat(), 700));
+    const result = going ? Uint32Array.from(new Uint32Array(this.vek.HEAPU32.buffer, this.vek._vek_heat(), 700)) : null;
     this.travel(here);
     return result;
   }

@@ -94,6 +94,10 @@ const journeys = {
     await page.keyboard.press("Escape");
     await waitStatus(page, "Stopped.", 1000);
     if (Date.now() - asked > 1000) throw new Error(`Stop took ${Date.now() - asked} ms`);
+    await button(page, "Heat map").click(); // hundreds of millions of steps to count: Escape cancels
+    await waitStatus(page, "Counting");
+    await page.keyboard.press("Escape");
+    await waitStatus(page, "Heat map cancelled.");
   },
   async "a program printing 1 MiB of lines ends"(page) {
     await box(page).fill(LINES);
