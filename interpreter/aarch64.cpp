@@ -47,15 +47,11 @@ constexpr std::pair<Reg, Reg> kSaved[] = {
 
 const std::pair<Reg, std::int32_t*> kMachine[] = {{A, &a}, {B, &b}, {C, &c}, {D, &d}};
 
-// Caps that no program text reaches.
-constexpr int kFixCap = 8 * native::kLabels;
-constexpr int kStubCap = 2 * native::kLabels;
-
 class AArch64 final : public native::Emitter {
  public:
   void Reset(std::uint8_t* code, std::size_t cap) override {
     as_.Reset(code, cap);
-    n_fixes_ = n_stubs_ = 0;
+    fixes_.Clear(), stubs_.Clear();
     overflow_ = false;
   }
   std::size_t Here() const override { return as_.Here(); }
@@ -161,7 +157,7 @@ class AArch64 final : public native::Emitter {
   }
 
   bool Finish(const std::size_t* at) override {
-    for (const Stub& s : std::span(stubs_, n_stubs_)) {  // flushes, out of line
+    for (const native::Stub& s : stubs_.All()) {  // flushes, out of line
       Land(s.from);
       Call(reinterpret_cast<const void*>(&native::CallFlush), kZr);
       Reach(as_.B(), s.back);
@@ -169,31 +165,20 @@ class AArch64 final : public native::Emitter {
     while (as_.Here() % 8 != 0) as_.Brk();
     const std::size_t table = as_.Here();
     for (int p = 0; p <= kEndPos; ++p) as_.Address(at[p]);
-    for (const Fix& f : std::span(fixes_, n_fixes_)) Reach(f.at, at[f.label]);
+    for (const native::Fix& f : fixes_.All()) Reach(f.at, at[f.label]);
     Reach(table_, table);
-    return as_.Fits() && !overflow_;
+    return as_.Fits() && !overflow_ && !fixes_.Full() && !stubs_.Full();
   }
 
  private:
   Asm as_;
-  bool overflow_ = false;
+  bool overflow_ = false;  // a branch that cannot reach its target
   std::size_t table_ = 0;  // the adr of the jump table
-  struct Fix {
-    std::size_t at;  // the branch
-    int label;
-  };
-  Fix fixes_[kFixCap];
-  int n_fixes_ = 0;
-  struct Stub {
-    std::size_t from;  // the b.hs to the flush
-    std::size_t back;  // where the code goes on after it
-  };
-  Stub stubs_[kStubCap];
-  int n_stubs_ = 0;
+  native::Notes<native::Fix, native::kFixCap> fixes_;
+  native::Notes<native::Stub, native::kStubCap> stubs_;  // from: the b.hs to the flush
 
   void To(std::size_t branch, int label) {
-    if (n_fixes_ == kFixCap) overflow_ = true;
-    if (!overflow_) fixes_[n_fixes_++] = {branch, label};
+    fixes_.Add({branch, label});
   }
   void Reach(std::size_t branch, std::size_t target) {
     if (!as_.Patch(branch, target)) overflow_ = true;
@@ -232,8 +217,7 @@ class AArch64 final : public native::Emitter {
     as_.StrX(LEN, LEN_AT, 0);
     as_.CmpX(LEN, LIMIT);
     const std::size_t from = as_.BCond(kHs);
-    if (n_stubs_ == kStubCap) overflow_ = true;
-    if (!overflow_) stubs_[n_stubs_++] = {from, as_.Here()};
+    stubs_.Add({from, as_.Here()});
   }
 
   // Calls fn; its result, if any, into `result`; then the count is loaded again.

@@ -30,6 +30,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "interpreter/decode.h"
 
@@ -37,6 +38,37 @@ namespace native {
 
 inline constexpr int kExit = kEndPos + 1;  // the label of the way out
 inline constexpr int kLabels = kExit + 1;
+
+// What a back end notes while it emits, to patch in Finish: a branch to a
+// label, and a branch to a flush kept out of line with where the code goes
+// on after it. A list never overruns: a plan that would is noted as full,
+// and the driver falls back (no program text comes near the caps).
+struct Fix {
+  std::size_t at;  // the branch (or where its displacement ends)
+  int label;
+};
+struct Stub {
+  std::size_t from;
+  std::size_t back;
+};
+template <typename T, int kCap>
+class Notes {
+ public:
+  void Clear() { n_ = 0, full_ = false; }
+  void Add(const T& item) {
+    if (n_ == kCap) full_ = true;
+    if (!full_) items_[n_++] = item;
+  }
+  bool Full() const { return full_; }
+  std::span<const T> All() const { return {items_, static_cast<std::size_t>(n_)}; }
+
+ private:
+  T items_[kCap];
+  int n_ = 0;
+  bool full_ = false;
+};
+inline constexpr int kFixCap = 8 * kLabels;
+inline constexpr int kStubCap = 2 * kLabels;
 
 class Emitter {
  public:

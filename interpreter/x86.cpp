@@ -63,16 +63,11 @@ std::int32_t Abs(const void* p) {
   return static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(p));
 }
 
-// Caps that no program text reaches.
-constexpr int kFixCap = 8 * native::kLabels;
-constexpr int kStubCap = 2 * native::kLabels;
-
 class X86 final : public native::Emitter {
  public:
   void Reset(std::uint8_t* code, std::size_t cap) override {
     as_.Reset(code, cap);
-    n_fixes_ = n_tables_ = n_stubs_ = 0;
-    overflow_ = false;
+    fixes_.Clear(), tables_.Clear(), stubs_.Clear();
   }
   std::size_t Here() const override { return as_.Here(); }
 
@@ -186,7 +181,7 @@ class X86 final : public native::Emitter {
   }
 
   bool Finish(const std::size_t* at) override {
-    for (const Stub& s : std::span(stubs_, n_stubs_)) {  // flushes, out of line
+    for (const native::Stub& s : stubs_.All()) {  // flushes, out of line
       as_.PatchRel(s.from, as_.Here());
       Call(reinterpret_cast<const void*>(&native::CallFlush), kNone);
       as_.PatchRel(as_.Jmp(), s.back);
@@ -194,38 +189,24 @@ class X86 final : public native::Emitter {
     while (as_.Here() % 8 != 0) as_.Int3();
     const std::size_t table = as_.Here();
     for (int p = 0; p <= kEndPos; ++p) as_.Address(at[p]);
-    for (const Fix& f : std::span(fixes_, n_fixes_)) as_.PatchRel(f.end, at[f.label]);
-    for (const std::size_t t : std::span(tables_, n_tables_)) {
+    for (const native::Fix& f : fixes_.All()) as_.PatchRel(f.at, at[f.label]);
+    for (const std::size_t t : tables_.All()) {
       k64 ? as_.PatchRel(t, table) : as_.PatchAbs(t, table);
     }
-    return as_.Fits() && !overflow_;
+    return as_.Fits() && !fixes_.Full() && !tables_.Full() && !stubs_.Full();
   }
 
  private:
   Asm as_;
-  bool overflow_ = false;
-  struct Fix {
-    std::size_t end;  // where the rel32 ends
-    int label;
-  };
-  Fix fixes_[kFixCap];
-  int n_fixes_ = 0;
-  std::size_t tables_[kFixCap];  // references to the jump table's address
-  int n_tables_ = 0;
-  struct Stub {
-    std::size_t from;  // the jae to the flush
-    std::size_t back;  // where the code goes on after it
-  };
-  Stub stubs_[kStubCap];
-  int n_stubs_ = 0;
+  native::Notes<native::Fix, native::kFixCap> fixes_;    // at: where the rel32 ends
+  native::Notes<std::size_t, native::kFixCap> tables_;   // references to the jump table
+  native::Notes<native::Stub, native::kStubCap> stubs_;  // from: the jae to the flush
 
   void To(std::size_t end, int label) {
-    if (n_fixes_ == kFixCap) overflow_ = true;
-    if (!overflow_) fixes_[n_fixes_++] = {end, label};
+    fixes_.Add({end, label});
   }
   void Table(std::size_t end) {
-    if (n_tables_ == kFixCap) overflow_ = true;
-    if (!overflow_) tables_[n_tables_++] = end;
+    tables_.Add(end);
   }
 
   // mem[a], and the output buffer's byte at the count and its count.
@@ -268,8 +249,7 @@ class X86 final : public native::Emitter {
     as_.MovPtrMR(OutLen(), LEN);
     as_.CmpPtrRI(LEN, static_cast<std::int32_t>(console::out_limit));
     const std::size_t from = as_.Jcc(kAboveEqual);
-    if (n_stubs_ == kStubCap) overflow_ = true;
-    if (!overflow_) stubs_[n_stubs_++] = {from, as_.Here()};
+    stubs_.Add({from, as_.Here()});
   }
 
   // Calls fn; its result, if any, into `result`; then the registers that a
