@@ -141,13 +141,15 @@ const journeys = {
     expect("marked", await page.locator("#memory .new").textContent(), "51");
   },
   async "time travel: Step back and the slider take the machine and output back"(page) {
-    await type(page, "!!!N!!!^", 7);
+    await type(page, "!!!N*@(^", 7); // ( at 6 stores d = 1 into mem[3]
     await box(page).press("F9");
     await box(page).press("Control+Enter");
     await waitStatus(page, "breakpoint at position 7");
+    const cell3 = () => page.locator("#memory [data-i='3'] .v").textContent();
+    expect("mem[3]", await cell3(), "1");
     await button(page, "Step back").click();
     await waitStatus(page, "Back at step 6, before position 6");
-    expect("a", await reg(page, "reg-a"), "5");
+    expect("a, mem[3]", [await reg(page, "reg-a"), await cell3()], ["3", "0"]);
     await page.getByLabel("Time").press("Home");
     await waitStatus(page, "Back at step 0");
     expect("a at 0", await reg(page, "reg-a"), "0");
@@ -159,13 +161,13 @@ const journeys = {
     await waitStatus(page, "breakpoint at position 7");
     await page.keyboard.press("F8");
     await waitStatus(page, "ended");
-    await until(() => consoleText(page), "!!!N!!!^\nNULL\nSTOP\n" + E, "console");
+    await until(() => consoleText(page), "!!!N*@(^\nNULL\nSTOP\n" + E, "console");
     await page.keyboard.press("Shift+F10"); // and after the end
     await waitStatus(page, "Back at step 7");
     if ((await consoleText(page)).includes("STOP")) throw new Error("output after step 7 still shown");
     await page.keyboard.press("F8");
     await waitStatus(page, "ended");
-    await until(() => consoleText(page), "!!!N!!!^\nNULL\nSTOP\n" + E, "console after going on from the end");
+    await until(() => consoleText(page), "!!!N*@(^\nNULL\nSTOP\n" + E, "console after going on from the end");
   },
   async "the heat map counts how often each position ran"(page) {
     await type(page, LOOP, 10);
