@@ -14,8 +14,9 @@
 #   via      "pipe" (the default) or "terminal"
 #   controlling  False: the terminal is not the process's controlling terminal
 #   args     command-line words
-#   stdin    bytes on a pipe, then its end (None: closed); on a terminal,
-#            standard input stays the terminal unless stdin is given
+#   stdin    bytes on a pipe, then its end (None: closed; FOLDER: a folder,
+#            which every read fails on); on a terminal, standard input stays
+#            the terminal unless stdin is given
 #   stdout   "pipe" (default), "closed", "file" (out is then the file's
 #            content), "nonblocking" (read
 #            only once the writer waits on a full pipe), "leaves" (the reader
@@ -60,13 +61,13 @@ import time
 
 TIMEOUT = 30
 PROMPT = "Enter your program (max. 700 characters): "
-KEYS, BUSY, FULL = object(), object(), object()
+KEYS, BUSY, FULL, FOLDER = object(), object(), object(), object()
 ENV = {"G": "The Original VEK Language Interpreter for Win32\n"
             "Written by the VEK project developers, 2026\n" + PROMPT,
        "E": "\nProgram was end.\n",
        "REFUSAL": "The Original VEK Interpreter does not support command line parameters.\n",
        "NOTICE": "vek: program text longer than 700 characters; ran the first 700\n",
-       "KEYS": KEYS, "BUSY": BUSY, "FULL": FULL,
+       "KEYS": KEYS, "BUSY": BUSY, "FULL": FULL, "FOLDER": FOLDER,
        **{name: signal.Signals["SIG" + name]
           for name in ("INT", "TERM", "HUP", "QUIT", "PIPE", "TSTP", "CONT")}}
 VALUES = {"via", "controlling", "args", "stdin", "stdout", "ignore", "each", "out", "err", "end",
@@ -155,6 +156,8 @@ class Run:
                 os.set_blocking(out, False)
         if stdin is None:
             fds[0] = None
+        elif stdin is FOLDER:
+            fds[0] = os.open("/", os.O_RDONLY)
         elif not self.terminal or "stdin" in values:
             fds[0], feed = os.pipe()
             threading.Thread(target=self.feed, args=(feed, raw(stdin)), daemon=True).start()
@@ -354,7 +357,7 @@ def main(argv):
     for path, (name, values, steps) in runs:
         if args.only and not re.search(args.only, name):
             continue
-        if args.pipes_only and (steps or values.keys() & {"via", "stdout", "ignore"}):
+        if args.pipes_only and (steps or values.keys() & {"via", "stdout", "ignore"} or values.get("stdin") is FOLDER):
             skipped += 1
             continue
         command = args.run_with + [os.path.abspath(args.binary)] + values.get("args", [])
