@@ -43,7 +43,9 @@ export class Editor {
     this.box.addEventListener("click", (e) => {
       if (!(e.ctrlKey || e.metaKey)) return;
       const i = this.indexAt(e.clientX, e.clientY);
-      if (i >= 0) this.toggle(i);
+      if (i < 0) return;
+      this.toggle(i);
+      this.describe(i); // the caret lands after the character clicked
     });
     new ResizeObserver(() => this.fit()).observe(this.box);
   }

@@ -10,6 +10,9 @@ import { Sink } from "./sink.js";
 
 const $ = (id) => document.getElementById(id);
 const LIVE_MS = 250; // registers and position redrawn this often during a run
+// On a touch screen only a text field brings up a keyboard: keys are typed at
+// the end of the keys box.
+const touch = matchMedia("(pointer: coarse)").matches;
 
 let loaded = null; // the module, once loaded
 let run = null; // the run shown (under way, paused or ended)
@@ -18,6 +21,7 @@ let heatOn = false;
 let counting = false; // the heat map is being counted: the machine is not the run's
 let cancelled = false; // Stop (or Escape) while counting
 let drawnAt = 0;
+let shownExample = ""; // the example menu's choice before the last change
 
 const active = () => run && run.state !== "ended";
 // A run to look back on: stopped, and of the program in the box.
@@ -77,6 +81,7 @@ function drawMachine() {
 function drawPress() {
   const waiting = run?.state === "waiting";
   $("press").textContent = !waiting ? "Keys typed here go to the program."
+    : touch ? "The program waits for a key: type it at the end of Keys typed ahead."
     : document.activeElement === $("console") ? "The program waits for a key: press a key."
       : "The program waits for a key: click here (or Tab here), then press a key, or type it at the end of Keys typed ahead.";
   $("console").classList.toggle("waiting", waiting);
@@ -90,7 +95,11 @@ function onState() {
   // they are being typed into a field (the program box takes none during a run).
   const typing = document.activeElement !== editor.box &&
     document.activeElement.matches("input:not([type=range]), textarea");
-  if (state === "waiting" && lastState !== "waiting" && !typing) $("console").focus();
+  if (state === "waiting" && lastState !== "waiting" && !typing) {
+    const keys = touch ? $("ahead") : $("console");
+    keys.focus();
+    if (touch) keys.setSelectionRange(keys.value.length, keys.value.length);
+  }
   lastState = state;
   drawPress();
   if (state === "running") {
@@ -146,7 +155,8 @@ function travel(step) {
       showOutput();
       drawMachine();
       setButtons();
-      $("status").textContent = `Back at step ${run.steps.toLocaleString("en")}, before position ${run.position < 0 ? "end" : run.position}.`;
+      const heat = heatOn ? ` The heat map shows all ${run.frontier.toLocaleString("en")} steps.` : "";
+      $("status").textContent = `Back at step ${run.steps.toLocaleString("en")}, before position ${run.position < 0 ? "end" : run.position}.${heat}`;
     });
   }
   travelTo = step;
@@ -158,6 +168,7 @@ async function setHeat(on) {
   $("hottest").hidden = !on;
   if (!on) {
     if (editor.heat) editor.showHeat(null);
+    if (run && !active() && /heat map/i.test($("status").textContent)) $("status").textContent = run.why;
     return;
   }
   const shown = run;
@@ -210,6 +221,8 @@ $("undo").onclick = () => {
   if (!undo) return;
   editor.set(undo.text, undo.breaks);
   $("ahead").value = undo.keys;
+  $("examples").value = shownExample = undo.example;
+  $("about").textContent = undo.about;
   undo = null;
   note("");
   keep();
@@ -279,7 +292,9 @@ function setup() {
     const example = EXAMPLES.find((e) => e.name === $("examples").value);
     if (!example) return;
     const typed = editor.text.trim() && !EXAMPLES.some((e) => e.text === editor.text);
-    undo = { text: editor.text, keys: $("ahead").value, breaks: [...editor.breaks] };
+    undo = { text: editor.text, keys: $("ahead").value, breaks: [...editor.breaks],
+      example: shownExample, about: $("about").textContent };
+    shownExample = example.name;
     editor.set(example.text);
     $("ahead").value = example.keys;
     $("about").textContent = example.about + (example.keys ? ` (keys typed ahead: ${JSON.stringify(example.keys)})` : "");

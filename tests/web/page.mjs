@@ -177,6 +177,9 @@ const journeys = {
     await until(() => page.getByRole("list", { name: "Hottest positions" }).textContent(), "position 10 ()): 10 times", "hottest");
     await box(page).hover({ position: { x: 14, y: 14 } });
     await until(() => page.locator("#info").textContent(), "Ran 1 time.", "count on hover");
+    await box(page).press("End");
+    await page.keyboard.type("x"); // a changed program: the map and what it said go
+    await until(() => status(page), (s) => !/heat map/i.test(s), "status after an edit");
   },
   async "the caret shows what an instruction does; a full program keeps the caret"(page) {
     await type(page, "!".repeat(699) + "N", 699);
@@ -207,7 +210,7 @@ const journeys = {
     await box(page).fill("!!N^");
     await page.getByLabel("Example").selectOption("hello");
     await button(page, "Undo").click();
-    expect("program", await box(page).inputValue(), "!!N^");
+    expect("program, example", [await box(page).inputValue(), await page.getByLabel("Example").inputValue()], ["!!N^", ""]);
   },
   async "until the module has loaded, Run is disabled"() {
     const page = await browser.newPage();
@@ -222,8 +225,11 @@ const journeys = {
   },
   async "a phone screen: no sideways scrolling, controls 40 px tall, the machine below"() {
     const page = await open(url, { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
-    await page.getByLabel("Example").selectOption("digits");
-    expect("page width", await page.evaluate(() => document.documentElement.scrollWidth), 390);
+    await page.getByLabel("Example").selectOption("memtable"); // long runs of ! in its echo
+    await button(page, "Run").click();
+    await waitStatus(page, "ended");
+    expect("page and console widths", await page.evaluate(() => [document.documentElement.scrollWidth,
+      document.getElementById("out").scrollWidth <= document.getElementById("out").clientWidth]), [390, true]);
     for (const b of await page.getByRole("button").all()) {
       if (await b.isVisible() && (await b.boundingBox()).height < 40) throw new Error(`${await b.textContent()} is short`);
     }
