@@ -149,7 +149,8 @@ export class Run {
     return part;
   }
   write(bytes) {
-    if (this.adopted) return; // the dialogue's start, already in the adopted output
+    // The dialogue's start is already in the adopted output; after Stop, nothing.
+    if (this.adopted || this.muted) return;
     if (this.replaying) {
       this.replayed += bytes.length;
       return;
@@ -173,7 +174,11 @@ export class Run {
     this.steps += taken;
     this.position = n;
     this.frontier = Math.max(this.frontier, this.steps);
-    if (n < 0 || this.request === "stop") return 0;
+    if (n < 0) return 0;
+    if (this.request === "stop") {
+      this.muted = true; // as the console program ended by Ctrl-C: no closing words
+      return 0;
+    }
     if (this.adopted) { // going on from a step of an earlier run of the same program
       const { step, request } = this.adopted;
       this.adopted = null;

@@ -84,6 +84,7 @@ const journeys = {
     expect("focused", await page.evaluate(() => document.activeElement.textContent), "Stop");
     await page.keyboard.press("Enter");
     await waitStatus(page, "Stopped.");
+    if ((await consoleText(page)).includes(E)) throw new Error("closing words after Stop");
   },
   async "a program printing unprintable bytes forever stops within a second"(page) {
     await box(page).fill("$!.$?");
