@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "interpreter/code_buffer.h"
+
 namespace a64 {
 
 // x0..x30; 31 is the zero register or sp, as the form says.
@@ -78,16 +80,8 @@ inline constexpr std::uint32_t kLdpX = 0xA9400000;
 inline constexpr std::uint32_t kLdpXPost = 0xA8C00000;
 }  // namespace op
 
-class Asm {
+class Asm : public native::CodeBuffer {
  public:
-  void Reset(std::uint8_t* code, std::size_t cap) {
-    code_ = code;
-    cap_ = cap;
-    size_ = 0;
-  }
-  std::size_t Here() const { return size_; }
-  bool Fits() const { return size_ <= cap_; }
-
   // The landing pad for calls (blr) where branch targets are guarded.
   void BtiC() { Emit(op::kBtiC); }
   void Ret() { Emit(op::kRet); }
@@ -205,15 +199,8 @@ class Asm {
  private:
   static constexpr std::uint32_t kBMask = 0xFC000000;
   static constexpr std::uint32_t kBCondMask = 0xFF000010;
-  std::uint8_t* code_ = nullptr;  // cap_ bytes; what would not fit is counted, not written
-  std::size_t cap_ = 0;
-  std::size_t size_ = 0;
 
-  std::size_t Emit(std::uint32_t word) {
-    if (size_ + 4 <= cap_) std::memcpy(code_ + size_, &word, 4);
-    size_ += 4;
-    return size_ - 4;
-  }
+  std::size_t Emit(std::uint32_t word) { return Put(&word, sizeof word); }
   static std::uint32_t Rn(Reg n) { return std::uint32_t{n} << 5; }
   static std::uint32_t Rm(Reg m) { return std::uint32_t{m} << 16; }
   static std::uint32_t Hw(unsigned shift) { return shift / 16 << 21; }

@@ -1,12 +1,14 @@
-// The x86 instruction forms the native back ends use, one method per form,
-// named after its mnemonic, for 64-bit (x86_64.cpp) and 32-bit (i686.cpp)
-// code alike. "R" operands are registers, "M" a memory operand, "I" an
-// immediate. Register operations are 32-bit (in 64-bit code they clear the
-// upper half); the "Ptr" forms are pointer-sized.
+// The x86 instruction forms the native back end (x86.cpp) uses, one method
+// per form, named after its mnemonic, for 64-bit and 32-bit code alike. "R"
+// operands are registers, "M" a memory operand, "I" an immediate. Register
+// operations are 32-bit (in 64-bit code they clear the upper half); the "Ptr"
+// forms are pointer-sized.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
+
+#include "interpreter/code_buffer.h"
 
 namespace x86 {
 
@@ -91,15 +93,8 @@ inline constexpr std::uint8_t kAdd = 0, kInc = 0, kCall = 2, kJmp = 4, kImul = 5
                               kShr = 5, kCmp = 7, kSar = 7, kSbb = 3;
 }  // namespace op
 
-class Asm {
+class Asm : public native::CodeBuffer {
  public:
-  void Reset(std::uint8_t* code, std::size_t cap) {
-    code_ = code;
-    cap_ = cap;
-    size_ = 0;
-  }
-  std::size_t Here() const { return size_; }
-  bool Fits() const { return size_ <= cap_; }
   std::uint8_t* Code() const { return code_; }
 
   // endbr64 / endbr32: where indirect-branch tracking is on, the only
@@ -203,13 +198,9 @@ class Asm {
   void Address(std::size_t at) { Imm(reinterpret_cast<std::uintptr_t>(code_ + at)); }
 
  private:
-  std::uint8_t* code_ = nullptr;  // cap_ bytes; what would not fit is counted, not written
-  std::size_t cap_ = 0;
-  std::size_t size_ = 0;
-
   void Byte(unsigned b) {
-    if (size_ < cap_) code_[size_] = static_cast<std::uint8_t>(b);
-    ++size_;
+    const auto byte = static_cast<std::uint8_t>(b);
+    Put(&byte, 1);
   }
   template <typename... B>
   void Bytes(B... bs) {
@@ -217,9 +208,7 @@ class Asm {
   }
   template <typename T>
   void Imm(T v) {
-    std::uint8_t b[sizeof v];
-    std::memcpy(b, &v, sizeof v);
-    for (const std::uint8_t x : b) Byte(x);
+    Put(&v, sizeof v);
   }
   static std::uint8_t ModRR(unsigned reg, unsigned rm) {
     return static_cast<std::uint8_t>(0xC0 | (reg & 7) << 3 | (rm & 7));

@@ -1,0 +1,35 @@
+// The code a back end's instruction forms write into its pages. What would
+// not fit is counted, not written, so Fits() says afterwards whether all of
+// it did, and a patch lands only where something was written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace native {
+
+class CodeBuffer {
+ public:
+  void Reset(std::uint8_t* code, std::size_t cap) {
+    code_ = code;
+    cap_ = cap;
+    size_ = 0;
+  }
+  std::size_t Here() const { return size_; }
+  bool Fits() const { return size_ <= cap_; }
+
+ protected:
+  // n bytes at the end; returns where they start.
+  std::size_t Put(const void* bytes, std::size_t n) {
+    if (size_ + n <= cap_) std::memcpy(code_ + size_, bytes, n);
+    size_ += n;
+    return size_ - n;
+  }
+
+  std::uint8_t* code_ = nullptr;  // cap_ bytes
+  std::size_t cap_ = 0;
+  std::size_t size_ = 0;
+};
+
+}  // namespace native
