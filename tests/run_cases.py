@@ -18,8 +18,8 @@
 #            which every read fails on); on a terminal, standard input stays
 #            the terminal unless stdin is given
 #   stdout   "pipe" (default), "closed", "file" (out is then the file's
-#            content), "nonblocking" (read
-#            only once the writer waits on a full pipe), "leaves" (the reader
+#            content), "nonblocking" (read only once the writer waits on a
+#            full pipe), "leaves" (the reader
 #            goes away after 1 MB), "stuck" (the reader takes the greeting,
 #            then reads nothing more)
 #   ignore   signals the process starts with ignored, as under nohup
@@ -136,7 +136,7 @@ class Run:
     """One process of the binary, its output taken in as it comes."""
 
     def __init__(self, argv, values, steps, crlf, foreign):
-        self.values, self.out, self.status = values, bytearray(), None
+        self.values, self.steps, self.out, self.status = values, steps, bytearray(), None
         self.crlf, self.foreign = crlf, foreign
         self.terminal = values.get("via") == "terminal"
         self.stdout, stdin = values.get("stdout", "pipe"), values.get("stdin", "")
@@ -299,12 +299,12 @@ class Run:
         else:
             self.until(lambda: self.shown(value, screen=True) in self.out, repr(value))
 
-    def check(self, steps):
+    def check(self):
         """Runs the steps and waits for the end; returns what went wrong."""
         try:
             if self.terminal:
                 self.until(lambda: raw(PROMPT) in self.written(), "the prompt")
-            for key, value in steps:
+            for key, value in self.steps:
                 self.step(key, value)
             self.until(lambda: self.poll() is not None and not self.pump(), "the end")
         except AssertionError as e:
@@ -361,7 +361,7 @@ def main(argv):
             skipped += 1
             continue
         command = args.run_with + [os.path.abspath(args.binary)] + values.get("args", [])
-        wrong = Run(command, values, steps, args.crlf, args.pipes_only).check(steps)
+        wrong = Run(command, values, steps, args.crlf, args.pipes_only).check()
         passed, failed = passed + (not wrong), failed + bool(wrong)
         if wrong:
             print(f"FAILED {os.path.basename(path)}: {name}: {'; '.join(wrong)}")

@@ -6,7 +6,7 @@ import { INSTRUCTIONS } from "./instructions.js";
 import { parse, restore, save, showLink } from "./link.js";
 import { MachineView } from "./machine.js";
 import { load, Run } from "./run.js";
-import { Sink } from "./sink.js";
+import { SHOWN, Sink } from "./sink.js";
 
 const $ = (id) => document.getElementById(id);
 const LIVE_MS = 250; // registers and position redrawn this often during a run
@@ -141,7 +141,7 @@ function start(paused, request) {
 // The output up to the step shown, once the run pauses, waits or ends.
 function showOutput() {
   const to = run.steps === run.frontier ? run.out.total : run.shown;
-  sink.reset(run.out.slice(to - 100000, to));
+  sink.reset(run.out.slice(to - SHOWN, to));
 }
 
 // Time travel: the machine, the output and the highlight as after `step` steps.
@@ -251,8 +251,9 @@ document.addEventListener("keydown", (e) => {
   let code = null;
   if (e.ctrlKey && key === "[") code = 27;
   else if (e.ctrlKey && /^[a-z]$/i.test(key) && !/^[cv]$/i.test(key)) code = key.toUpperCase().charCodeAt(0) - 64;
-  else if (!e.ctrlKey && !e.metaKey) code = key === "Enter" ? 13 : key === "Backspace" ? 8 : key.length === 1
-    ? (key.charCodeAt(0) < 256 ? key.charCodeAt(0) : 26) : null;
+  else if (!e.ctrlKey && !e.metaKey) {
+    code = key === "Enter" ? 13 : key === "Backspace" ? 8 : key.length === 1 ? codes(key)[0] : null;
+  }
   if (code === null) return;
   e.preventDefault();
   run.press([code]);

@@ -5,7 +5,7 @@
 // with no printable character show as a visible symbol.
 
 const LIVE = 4000; // characters kept on screen while a run goes on
-const SHOWN = 100000; // characters shown when it pauses or ends
+export const SHOWN = 100000; // characters shown when it pauses or ends
 
 // Byte to character: line end and tab as themselves, other control bytes as
 // their control picture (U+2400 on), 127 as U+2421, 128..159 as U+FFFD, the
@@ -57,7 +57,6 @@ export class Sink {
     }
     if (this.stuck) pre.scrollTop = 1e9;
   }
-  // Shows exactly these bytes (a run's output up to some step).
   // Shows exactly these bytes, the last SHOWN of them (a run's output up
   // to some step, when it pauses or ends).
   reset(bytes) {
