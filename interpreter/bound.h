@@ -16,3 +16,9 @@ inline bool (*key_hook)() = nullptr;
 // If set (701 entries), the fast and the reference loop stop before running a
 // marked position, except the one they were started at: breakpoints.
 inline const bool* stop_before = nullptr;
+// The web page's counting loop, for its heat map and watchpoints. If set, the
+// reference loop's step-bounded run counts each step it runs in
+// step_counts[position] (700 entries), and calls step_hook before each step
+// but the first: false stops the run there instead.
+inline std::uint32_t* step_counts = nullptr;
+inline bool (*step_hook)() = nullptr;

@@ -32,11 +32,13 @@ std::uint64_t Run(int n, std::uint64_t max) {
     if constexpr (kBound == Bound::kSteps) {
       const bool key = key_hook != nullptr && ReadsKey(prog[n]);
       const bool wall = stop_before != nullptr && count > 0 && stop_before[n];
-      if (count == max || (key && !key_hook()) || wall) {
+      const bool changed = step_hook != nullptr && count > 0 && !step_hook();
+      if (count == max || (key && !key_hook()) || wall || changed) {
         stop_at = n;
         return count;
       }
       ++count;
+      if (step_counts != nullptr) ++step_counts[n];
     }
     switch (prog[n]) {
       VEK_INSTRUCTIONS(STEP)

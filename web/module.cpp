@@ -10,10 +10,9 @@
 #include "console/console.h"
 #include "dialogue/dialogue.h"
 #include "interpreter/bound.h"
-#include "interpreter/decode.h"
-#include "interpreter/instructions.h"
 #include "interpreter/machine.h"
 #include "interpreter/native.h"
+#include "interpreter/reference.h"
 
 // clang-format off
 EM_JS(double, JsNextSlice, (int n, double taken), { return Module.vek.nextSlice(n, taken); });
@@ -28,9 +27,10 @@ bool walled = false;            // some are set: the fast loop looks for them
 std::uint32_t heat[kProgSize];  // steps run at each position
 std::int32_t watches[16];       // 0..3: a..d; 4 + i: mem[i]
 int watch_count = 0;
-int position = 0;     // where the sliced run goes on
-int trace_at = -1;    // where the last counted run stopped
-bool traced = false;  // the next slices run the counting loop
+int position = 0;         // where the sliced run goes on
+int trace_at = -1;        // where the last counted run stopped
+bool traced = false;      // the next slices run the counting loop
+std::int32_t before[16];  // the watched values when the counting loop started
 
 bool KeyWaiting() {
   return JsKeyWaiting() != 0;
@@ -41,57 +41,33 @@ std::int32_t Watched(std::int32_t w) {
   return w < 4 ? regs[w] : mem[w - 4];
 }
 
+// Before each step of the counting loop but the first: whether every watched
+// value is still what it was when the loop started.
+bool Unchanged() {
+  for (int i = 0; i < watch_count; ++i) {
+    if (Watched(watches[i]) != before[i]) return false;
+  }
+  return true;
+}
+
 // The reference loop's steps with every position counted in heat; with
-// `watching`, stops after a step that changes a watched value, and with
+// `watching`, it stops after a step that changes a watched value, and with
 // `breaking`, before a breakpoint other than the one it starts at. Like the
 // bounded loops, it stops before a key read while no key is waiting.
 std::uint64_t Trace(int n, std::uint64_t max, bool watching, bool breaking) {
-  std::uint64_t count = 0;
-  std::int32_t before[16];
-  while (n >= 0 && n < kEndPos && count < max) {
-    const char instr = prog[n];
-    if ((breaking && count > 0 && walls[n]) || ((instr == ',' || instr == ';') && !KeyWaiting())) {
-      trace_at = n;
-      return count;
-    }
-    if (watching) {
-      for (int i = 0; i < watch_count; ++i) before[i] = Watched(watches[i]);
-    }
-    ++heat[n];
-    ++count;
-    bool jumped = false;
-    bool stopped = false;
-#define JUMP(target) \
-  {                  \
-    n = (target);    \
-    jumped = true;   \
-  }
-#define STOP() stopped = true
-#define STEP(ch, name, effect) \
-  case ch: {                   \
-    effect;                    \
-    break;                     \
-  }
-    switch (instr) {
-      VEK_INSTRUCTIONS(STEP)
-      VEK_CONTROL(STEP)
-      default: break;
-    }
-#undef STEP
-#undef STOP
-#undef JUMP
-    if (stopped) break;
-    if (!jumped) ++n;
-    if (watching) {
-      for (int i = 0; i < watch_count; ++i) {
-        if (before[i] != Watched(watches[i])) {
-          trace_at = Target(n) == kEndPos ? -1 : n;
-          return count;
-        }
-      }
-    }
-  }
-  trace_at = n >= 0 && n < kEndPos && count == max ? n : -1;
+  const auto* const walls_before = stop_before;
+  const auto key_hook_before = key_hook;
+  for (int i = 0; i < watch_count; ++i) before[i] = Watched(watches[i]);
+  stop_before = breaking ? walls : nullptr;
+  key_hook = KeyWaiting;
+  step_hook = watching && watch_count > 0 ? Unchanged : nullptr;
+  step_counts = heat;
+  const std::uint64_t count = ExecVekSteps(n, max);
+  step_counts = nullptr;
+  step_hook = nullptr;
+  key_hook = key_hook_before;
+  stop_before = walls_before;
+  trace_at = stop_at;
   return count;
 }
 

@@ -169,6 +169,9 @@ const journeys = {
     await page.keyboard.press("F8");
     await waitStatus(page, "ended");
     await until(() => consoleText(page), "!!!N*@(^\nNULL\nSTOP\n" + E, "console after going on from the end");
+    await page.getByLabel("Time").press("Home");
+    await page.getByLabel("Time").press("End");
+    await waitStatus(page, "Back at step 8, before position end");
   },
   async "the heat map counts how often each position ran"(page) {
     await type(page, LOOP, 10);
