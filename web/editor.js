@@ -45,7 +45,9 @@ export class Editor {
       const i = this.indexAt(e.clientX, e.clientY);
       if (i < 0) return;
       this.toggle(i);
-      this.describe(i); // the caret lands after the character clicked
+      // The caret lands after the character, and its move is described after
+      // this click: the character clicked is described again after that.
+      setTimeout(() => this.describe(i));
     });
     new ResizeObserver(() => this.fit()).observe(this.box);
   }

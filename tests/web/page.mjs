@@ -194,6 +194,11 @@ const journeys = {
     expect("kept", (await box(page).inputValue()).length, 700);
     expect("caret", await box(page).evaluate((e) => e.selectionStart), 10);
     await until(() => page.getByRole("alert").textContent(), "at most 700", "note");
+    await type(page, "!!N^", 0);
+    const [cell, at] = [await page.locator("#paint [data-i='2']").boundingBox(), await box(page).boundingBox()];
+    await box(page).click({ modifiers: ["Control"], position: { x: cell.x - at.x + cell.width * 0.8, y: cell.y - at.y + cell.height / 2 } });
+    await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => setTimeout(done)))); // the caret's move described
+    expect("Ctrl+click", (await page.locator("#info").textContent()).slice(0, 13), "Position 2: N");
     await type(page, "!!", 1);
     await page.keyboard.type("\u20ac");
     expect("beyond Latin-1", [await box(page).inputValue(), await box(page).evaluate((e) => e.selectionStart)], ["!\x1a!", 2]);
