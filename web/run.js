@@ -4,6 +4,8 @@
 // any earlier step again: the nearest snapshot, then the module's counting
 // loop up to that step. No DOM here: node drives the same code (bench/web.mjs).
 
+import { INSTRUCTIONS } from "./instructions.js";
+
 export const SNAPSHOTS = 256; // kept at most; past that every other goes and `every` doubles
 export const OUTPUT_KEPT = 1 << 20; // bytes of output the history keeps
 const FRAME_MS = 30; // the page gets control back at least this often
@@ -22,7 +24,7 @@ const soon = globalThis.setImmediate ?? (() => {
   };
 })();
 
-const isKeyRead = (byte) => byte === 44 || byte === 59; // , ;
+const KEY_READS = new Set(INSTRUCTIONS.filter((ins) => ins.kind === "input").map((ins) => ins.char.charCodeAt(0)));
 const isSpace = (byte) => byte === 32 || (byte >= 9 && byte <= 13);
 
 // The program as the dialogue reads it: leading white space skipped, the word
@@ -202,7 +204,7 @@ export class Run {
       return this.pause(`Paused at the breakpoint at position ${n}.`);
     }
     if (this.state === "paused" && this.request !== "step") return -1;
-    if (isKeyRead(this.program[n]) && !this.keyWaiting()) {
+    if (KEY_READS.has(this.program[n]) && !this.keyWaiting()) {
       if (this.state !== "waiting") this.setState("waiting", "Waiting for a key: press a key in the console.");
       return -1;
     }
