@@ -34,18 +34,21 @@ void PutLine(const char* text);  // text and a line end
 void Flush();
 
 inline constexpr std::size_t kOutSize = 1 << 16;
+// Room past kOutSize for bytes a writer puts down before it counts them (at
+// most this many at once); the count itself never passes kOutSize.
+inline constexpr std::size_t kOutSlack = 64;
 // The output buffer. len is the truth between instructions: a writer stores
-// the byte first and the new count after it, and nothing else changes len
+// the bytes first and the new count after them, and nothing else changes len
 // behind a writer's back (a stop signal leaves the buffer alone; an end signal
 // writes out buf[sent..len) and ends the process). Native code reaches both
 // from one base address, so len sits right after buf.
 struct OutBuffer {
-  char buf[kOutSize];
+  char buf[kOutSize + kOutSlack];
   std::atomic<std::size_t> len{0};
   std::atomic<std::size_t> sent{0};  // delivered of buf[0..len) while a flush is under way
 };
 inline OutBuffer out;
-static_assert(offsetof(OutBuffer, len) == kOutSize, "len right after buf");
+static_assert(offsetof(OutBuffer, len) == sizeof OutBuffer::buf, "len right after buf");
 // The buffer is written out when it holds this many bytes: 1 on a terminal.
 inline std::size_t out_limit = kOutSize;
 

@@ -1,7 +1,9 @@
 // The fuzzing harness, also replayed by make test. Whatever the input:
 // - from the start it describes, the fast loop after the same number of steps
 //   and the native code after the same number of jumps agree with the
-//   reference loop on output, registers, memory and keys read;
+//   reference loop on output, registers, memory and keys read; so does the
+//   native code as the product runs it, unbounded, wherever the reference
+//   loop comes to the end within 2^16 steps;
 // - the whole dialogue, with the input as standard input and no terminal,
 //   comes to its closing words.
 //
@@ -97,7 +99,7 @@ T Take(const std::uint8_t*& data, std::size_t& size) {
 using Outcome =
     std::tuple<std::string, std::vector<std::int32_t>, std::vector<std::int32_t>, std::size_t, int>;
 
-enum Loop { kFast, kNative, kReferenceSteps, kReferenceJumps };
+enum Loop { kFast, kNative, kNativeWhole, kReferenceSteps, kReferenceJumps, kReferenceWhole };
 
 Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   const auto steps = Take<std::uint16_t>(data, size);
@@ -142,6 +144,13 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
       limits = Limits{.jumps = limits.jumps};
       ExecVekReference(start, limits);
       break;
+    case kNativeWhole:
+      if (!ExecVekNative(start)) std::abort();
+      break;
+    case kReferenceWhole:  // where = 0 if the run came to its end
+      limits = Limits{.steps = 1 << 16};
+      where = ExecVekReference(start, limits) < 0 ? 0 : 1;
+      break;
   }
   console::Flush();
   return {output, {a, b, c, d}, {std::begin(mem), std::end(mem)}, input.size(), where};
@@ -151,8 +160,10 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (Run(data, size, kFast) != Run(data, size, kReferenceSteps)) std::abort();
-  if (NativeCode() != nullptr && Run(data, size, kNative) != Run(data, size, kReferenceJumps)) {
-    std::abort();
+  if (NativeCode() != nullptr) {
+    if (Run(data, size, kNative) != Run(data, size, kReferenceJumps)) std::abort();
+    const Outcome whole = Run(data, size, kReferenceWhole);
+    if (std::get<4>(whole) == 0 && Run(data, size, kNativeWhole) != whole) std::abort();
   }
 
   Reset({reinterpret_cast<const char*>(data), size}, 4096);

@@ -10,16 +10,18 @@
 //   calling convention. Enter, at offset 0, loads a..d from the machine
 //   state; Exit stores them back and returns.
 // - kA..kD hold a..d: 32-bit values, all arithmetic wrapping. kT0 and kT1
-//   are scratch: PutByte, Call, CountDown and Quotient10 (but for its result)
+//   are scratch: Count, Call, CountDown and Quotient10 (but for its result)
 //   may change them.
 // - Labels are the positions 0..700, kExit and, from kFirstLocal on, the
 //   driver's own. Place puts one at the next instruction; a branch may name
 //   a label placed before or after it. Finish gets, for each position, the
 //   label whose code serves it, for the jump table.
-// - PutByte(r): the low 8 bits of r go to out[n], n being the count, then
-//   n + 1 to *len (a plain pointer-sized store, after the byte); when the
-//   count reaches limit, flush is called. The count may live in a machine
-//   register, loaded again after every call out.
+// - PutByte(r, i): the low 8 bits of r go to out[n + i], n being the count;
+//   Count(k) then counts k such bytes: n + k goes to *len (a plain
+//   pointer-sized store, after the bytes), and when the count reaches limit,
+//   flush is called. The count may live in a machine register, loaded again
+//   after every call out. The driver counts at most kOutSlack bytes at once
+//   and every byte before any other call, branch or label.
 // - LoadCell / StoreCell touch mem[index] only for an index in 0..1024: a
 //   load outside gives 0, a store outside does nothing.
 // - JumpTable(r): r is in 0..700; goes on at that position's entry.
@@ -93,7 +95,8 @@ class Backend {
 
   virtual void LoadCell(Reg dst, Reg index) = 0;
   virtual void StoreCell(Reg index, Reg value) = 0;
-  virtual void PutByte(Reg r) = 0;
+  virtual void PutByte(Reg r, int i) = 0;
+  virtual void Count(int k) = 0;
   virtual void Call(Callout fn, Reg result) = 0;  // result: kNoReg if none
 
   // Emits the rare paths, patches every branch and writes the jump table:

@@ -67,7 +67,7 @@ struct Facts {
   }
 };
 
-Facts Unknown() {
+Facts NothingKnown() {
   Facts f;
   f.reached = true;
   return f;
@@ -78,8 +78,8 @@ Facts Unknown() {
 // analysis and the code go through the same lowering, so they agree.
 class Lowering {
  public:
-  Lowering(Backend* e, const int* entry, Facts* at, bool bounded)
-      : e_(e), entry_(entry), at_(at), bounded_(bounded) {}
+  Lowering(Backend* e, const int* entry, Facts* at, bool* entered, bool bounded)
+      : e_(e), entry_(entry), at_(at), entered_(entered), bounded_(bounded) {}
 
   // Whether the analysis met a jump through the table.
   bool tabled = false;
@@ -147,9 +147,22 @@ class Lowering {
   }
 
   void Branch(int label) {
+    Settle();
     Flow(label);
+    if (label < kExit) entered_[label] = true;
     if (e_ != nullptr) e_->Branch(label);
     now_.reached = false;
+  }
+  // Goes on at the next operation, which follows in the code.
+  void Fall(int label) { Flow(label); }
+
+  // Counts the bytes put down since the last count: before any call,
+  // branch or way in from elsewhere, the count is the truth.
+  void Settle() {
+    if (pending_ == 0) return;
+    if (e_ != nullptr) e_->Count(pending_);
+    pending_ = 0;
+    now_.Forget(kT0), now_.Forget(kT1);
   }
 
   // Puts a local label, where the ways to it meet.
@@ -161,8 +174,10 @@ class Lowering {
  private:
   Backend* e_;  // nullptr while analysing
   const int* entry_;
-  Facts* at_;  // what is known at each position's entry
+  Facts* at_;      // what is known at each position's entry
+  bool* entered_;  // the positions a branch (or the start) goes to
   bool bounded_;
+  int pending_ = 0;  // bytes put down, not yet counted
   Facts now_;
   // Local labels, numbered across the whole code; those of one operation.
   int next_local_ = kFirstLocal;
@@ -184,6 +199,7 @@ class Lowering {
 
   // A jump of the program: the jump past the count ends a bounded run.
   void Taken(int label) {
+    Settle();
     if (bounded_ && e_ != nullptr) e_->CountDown(kExit);
     Branch(label);
   }
@@ -192,6 +208,7 @@ class Lowering {
     if (now_.Known(kA)) return Taken(entry_[Target(now_.v[kA])]);
     tabled = true;
     if (e_ == nullptr) return void(now_.reached = false);
+    Settle();
     e_->BranchIf(Cond::kAbove, kA, kEndPos, kExit);
     if (bounded_) e_->CountDown(kExit);
     e_->JumpTable(kA);
@@ -205,8 +222,7 @@ class Lowering {
     }
     if (now_.Known(kA) && !bounded_) {  // one branch
       const int label = entry_[Target(now_.v[kA])];
-      Flow(label);
-      if (e_ != nullptr) e_->BranchIf(Cond::kEqual, kC, kD, label);
+      BranchIf(Cond::kEqual, kC, kD, label);
       return;
     }
     const int differ = next_local_++;
@@ -227,7 +243,7 @@ class Lowering {
   }
 
   // The primitives. Each keeps what is known: a value worked out where its
-  // operands are known, and whether c equals a.
+  // operands are known (and then set, not computed), and whether c equals a.
   void Wrote(Reg r) {
     if (r == kA || r == kC) {
       now_.c_is_a = now_.Known(kA) && now_.Known(kC) && now_.v[kA] == now_.v[kC];
@@ -247,54 +263,61 @@ class Lowering {
   }
   void AddImm(Reg dst, Reg src, std::int32_t x) {
     if (x == 0 && dst == src) return;
+    if (now_.Known(src)) return MoveImm(dst, WrapAdd(now_.v[src], x));
     if (e_ != nullptr) e_->AddImm(dst, src, x);
-    now_.Known(src) ? now_.Set(dst, WrapAdd(now_.v[src], x)) : now_.Forget(dst);
+    now_.Forget(dst);
     Wrote(dst);
   }
   void Add(Reg dst, Reg src) {
+    if (now_.Known(dst) && now_.Known(src)) return MoveImm(dst, WrapAdd(now_.v[dst], now_.v[src]));
     if (e_ != nullptr) e_->Add(dst, src);
-    Arith(dst, src, WrapAdd(now_.v[dst], now_.v[src]));
+    Unknown(dst);
   }
   void Sub(Reg dst, Reg src) {
+    if (now_.Known(dst) && now_.Known(src)) return MoveImm(dst, WrapSub(now_.v[dst], now_.v[src]));
     if (e_ != nullptr) e_->Sub(dst, src);
-    Arith(dst, src, WrapSub(now_.v[dst], now_.v[src]));
-  }
-  void Arith(Reg dst, Reg src, std::int32_t result) {
-    now_.Known(dst) && now_.Known(src) ? now_.Set(dst, result) : now_.Forget(dst);
-    Wrote(dst);
+    Unknown(dst);
   }
   void Quotient10(Reg dst, Reg src) {
+    if (now_.Known(src)) return MoveImm(dst, now_.v[src] / 10);
     if (e_ != nullptr) e_->Quotient10(dst, src);
     now_.Forget(kT1);
-    now_.Known(src) ? now_.Set(dst, now_.v[src] / 10) : now_.Forget(dst);
-    Wrote(dst);
+    Unknown(dst);
   }
   void Remainder10(Reg dst, Reg src, Reg q) {
+    if (now_.Known(src) && now_.Known(q)) {
+      return MoveImm(dst, static_cast<std::int32_t>(static_cast<std::uint32_t>(now_.v[src]) -
+                                                    10u * static_cast<std::uint32_t>(now_.v[q])));
+    }
     if (e_ != nullptr) e_->Remainder10(dst, src, q);
-    const auto rem = static_cast<std::int32_t>(static_cast<std::uint32_t>(now_.v[src]) -
-                                               10u * static_cast<std::uint32_t>(now_.v[q]));
-    now_.Known(src) && now_.Known(q) ? now_.Set(dst, rem) : now_.Forget(dst);
-    Wrote(dst);
+    Unknown(dst);
+  }
+  void Unknown(Reg r) {
+    now_.Forget(r);
+    Wrote(r);
   }
   void LoadCell(Reg dst, Reg index) {
     if (e_ != nullptr) e_->LoadCell(dst, index);
-    now_.Forget(dst);
-    Wrote(dst);
+    Unknown(dst);
   }
   void StoreCell(Reg index, Reg value) {
     if (e_ != nullptr) e_->StoreCell(index, value);
   }
   void PutByte(Reg r) {
-    if (e_ != nullptr) e_->PutByte(r);
-    now_.Forget(kT0), now_.Forget(kT1);
+    if (e_ != nullptr) e_->PutByte(r, pending_);
+    now_.Forget(kT1);
+    if (++pending_ == static_cast<int>(console::kOutSlack)) Settle();
   }
   void Call(Callout fn, Reg result) {
+    Settle();
     if (e_ != nullptr) e_->Call(fn, result);
     now_.Forget(kT0), now_.Forget(kT1);
-    if (result != kNoReg) now_.Forget(result), Wrote(result);
+    if (result != kNoReg) Unknown(result);
   }
   void BranchIf(Cond cond, Reg x, Reg y, int label) {
+    Settle();
     Flow(label);
+    if (label < kExit) entered_[label] = true;
     if (e_ != nullptr) e_->BranchIf(cond, x, y, label);
   }
 };
@@ -309,6 +332,7 @@ struct Compile {
   bool on_path[kProgSize + 1];
   int entry[kProgSize + 1];  // the label whose code serves each position
   Facts at[kProgSize + 1];
+  bool entered[kProgSize + 1];  // reached other than by falling through
 
   // Positions on the straight path serve themselves; one off it shares the
   // entry of an identical operation just before it, and a pure no-op that
@@ -342,34 +366,43 @@ struct Compile {
   // nothing.
   void Analyse(int n, bool bounded) {
     std::fill(std::begin(at), std::end(at), Facts{});
-    Lowering l(nullptr, entry, at, bounded);
+    std::fill(std::begin(entered), std::end(entered), false);
+    Lowering l(nullptr, entry, at, entered, bounded);
     const int start = entry[n];
     if (start != kExit) {
-      Facts& f = at[start] = Unknown();
+      Facts& f = at[start] = NothingKnown();
       f.Set(kA, a), f.Set(kB, b), f.Set(kC, c), f.Set(kD, d);
       f.c_is_a = a == c;
+      entered[start] = true;
       l.Queue(start);
     }
     for (int p = l.Next(); p >= 0 && !l.tabled; p = l.Next()) {
       l.Start(at[p]);
       l.Lower(ops[p]);
-      if (l.Reached()) l.Branch(entry[ops[p].next]);
+      if (!l.Reached()) continue;
+      on_path[p] ? l.Fall(entry[ops[p].next]) : l.Branch(entry[ops[p].next]);
     }
-    if (l.tabled) std::fill(std::begin(at), std::end(at), Unknown());
+    if (l.tabled) {  // every position is a way in, of which nothing is known
+      std::fill(std::begin(at), std::end(at), NothingKnown());
+      std::fill(std::begin(entered), std::end(entered), true);
+    }
   }
 
   void Emit(Backend& e, int n, bool bounded) {
-    Lowering l(&e, entry, at, bounded);
+    bool marks[kProgSize + 1];  // the analysis has them already
+    Lowering l(&e, entry, at, marks, bounded);
     e.Enter();
-    l.Start(Unknown());
+    l.Start(NothingKnown());
     if (entry[n] != 0) l.Branch(entry[n]);  // else the straight path starts here
     const auto lower = [&](int p, bool falls) {
+      if (entered[p]) l.Settle();
       e.Place(p);
-      l.Start(at[p].reached ? at[p] : Unknown());
+      l.Start(at[p].reached ? at[p] : NothingKnown());
       l.Lower(ops[p]);
       if (l.Reached() && !falls) l.Branch(entry[ops[p].next]);
     };
     for (int p = 0; p != kEndPos; p = ops[p].next) lower(p, true);
+    l.Settle();
     e.Place(kExit);
     e.Exit();
     for (int p = 1; p < kEndPos; ++p) {

@@ -132,9 +132,12 @@ class A64 final : public MachineBackend<a64::Asm> {
     as_.StrWUxtw(kRegs[value], kKept.mem, kRegs[index]);
     Land(out);
   }
-  void PutByte(Reg r) override {
-    as_.Strb(kRegs[r], kKept.out, kKept.len);
-    as_.AddX(kKept.len, kKept.len, 1);
+  void PutByte(Reg r, int i) override {
+    as_.AddX(S0, kKept.out, kKept.len);
+    as_.StrbImm(kRegs[r], S0, static_cast<std::uint32_t>(i));
+  }
+  void Count(int k) override {
+    as_.AddX(kKept.len, kKept.len, static_cast<std::uint32_t>(k));
     as_.StrX(kKept.len, kKept.len_at, 0);
     as_.CmpX(kKept.len, kKept.limit);
     const std::size_t from = as_.BCond(a64::kHs);

@@ -52,13 +52,14 @@ inline constexpr std::uint32_t kAddImmW = 0x11000000, kSubImmW = 0x51000000, kSu
                                kAddImmX = 0x91000000, kSubsImmX = 0xF1000000;
 // Arithmetic and orr on shifted registers, the shift field for asr, and the
 // multiplies; asr by an immediate is sbfm xd, xn, #shift, #63.
-inline constexpr std::uint32_t kOrrW = 0x2A000000, kAddW = 0x0B000000, kSubW = 0x4B000000,
-                               kSubsW = 0x6B000000, kSubsX = 0xEB000000, kShiftAsr = 2 << 22,
-                               kSmull = 0x9B207C00, kMsubW = 0x1B008000, kAsrImmX = 0x9340FC00;
+inline constexpr std::uint32_t kOrrW = 0x2A000000, kAddW = 0x0B000000, kAddX = 0x8B000000,
+                               kSubW = 0x4B000000, kSubsW = 0x6B000000, kSubsX = 0xEB000000,
+                               kShiftAsr = 2 << 22, kSmull = 0x9B207C00, kMsubW = 0x1B008000,
+                               kAsrImmX = 0x9340FC00;
 // Loads and stores at an unsigned offset, at a register offset (with the
 // index's extend and its scaling by the access size), and of pairs.
 inline constexpr std::uint32_t kLdrW = 0xB9400000, kStrW = 0xB9000000, kLdrX = 0xF9400000,
-                               kStrX = 0xF9000000;
+                               kStrX = 0xF9000000, kStrbImm = 0x39000000;
 inline constexpr std::uint32_t kLdrWIndexed = 0xB8600800, kStrWIndexed = 0xB8200800,
                                kLdrXIndexed = 0xF8600800, kStrbIndexed = 0x38200800,
                                kExtendUxtw = 2 << 13, kExtendLsl = 3 << 13, kScaled = 1 << 12;
@@ -123,6 +124,7 @@ class Asm : public native::CodeBuffer {
   }
 
   void AddW(Reg d, Reg n, Reg m) { Emit(op::kAddW | Rm(m) | Rn(n) | d); }
+  void AddX(Reg d, Reg n, Reg m) { Emit(op::kAddX | Rm(m) | Rn(n) | d); }
   void SubW(Reg d, Reg n, Reg m) { Emit(op::kSubW | Rm(m) | Rn(n) | d); }
   // sub wd, wn, wm, asr #shift
   void SubWAsr(Reg d, Reg n, Reg m, unsigned shift) {
@@ -147,6 +149,10 @@ class Asm : public native::CodeBuffer {
   void LdrWUxtw(Reg t, Reg n, Reg m) { Indexed(op::kLdrWIndexed, t, n, m); }
   void StrWUxtw(Reg t, Reg n, Reg m) { Indexed(op::kStrWIndexed, t, n, m); }
   void LdrXUxtw(Reg t, Reg n, Reg m) { Indexed(op::kLdrXIndexed, t, n, m); }
+  // strb wt, [xn, #offset]
+  void StrbImm(Reg t, Reg n, std::uint32_t offset) {
+    Emit(op::kStrbImm | Off12(offset) | Rn(n) | t);
+  }
   // strb wt, [xn, xm]
   void Strb(Reg t, Reg n, Reg m) { Emit(op::kStrbIndexed | op::kExtendLsl | Rm(m) | Rn(n) | t); }
   // stp / ldp of x registers at [xn, #offset], and with the base moved

@@ -111,10 +111,12 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
     as_.Bltu(S0, kRegs[index], 3);
     as_.Sw(kRegs[value], Cell(index), 0);
   }
-  void PutByte(Reg r) override {
+  void PutByte(Reg r, int i) override {
     as_.Add(S0, kKept.out, kKept.len);
-    as_.Sb(kRegs[r], S0, 0);
-    as_.Addi(kKept.len, kKept.len, 1);
+    as_.Sb(kRegs[r], S0, i);
+  }
+  void Count(int k) override {
+    as_.Addi(kKept.len, kKept.len, k);
     as_.Sd(kKept.len, kKept.len_at, 0);
     as_.Bltu(kKept.len, kKept.limit, 1);
     const std::size_t from = as_.Jal(rv64::kZero);

@@ -144,14 +144,16 @@ class X86 final : public MachineBackend<x86::Asm> {
     as_.MovMR(Cell(index), kRegs[value]);
     as_.Land(out);
   }
-  void PutByte(Reg r) override {
+  void PutByte(Reg r, int i) override {
     x86::Reg byte = kRegs[r];
     if (!x86::k64 && byte != x86::kBx && byte != x86::kDx) {  // 32-bit: al, bl, cl, dl only
       as_.MovRR(T1, byte);
       byte = T1;
     }
-    as_.MovByteMR(OutByte(), byte);
-    as_.IncPtr(LEN);
+    as_.MovByteMR(OutByte(i), byte);
+  }
+  void Count(int k) override {
+    as_.AddPtrRI(LEN, k);
     as_.MovPtrMR(Len(), LEN);
     as_.CmpPtrRI(LEN, static_cast<std::int32_t>(world_.limit));
     const std::size_t from = as_.Jcc(x86::kAboveEqual);
@@ -199,8 +201,8 @@ class X86 final : public MachineBackend<x86::Asm> {
   }
   // The buffer's byte at the count, and the count's word (64-bit code
   // reaches it from the buffer's base).
-  Mem OutByte() const {
-    return x86::k64 ? Mem{LEN, OUT, 0, 0} : Mem{LEN, kNone, 0, Abs(world_.out)};
+  Mem OutByte(int i) const {
+    return x86::k64 ? Mem{LEN, OUT, 0, i} : Mem{LEN, kNone, 0, Abs(world_.out + i)};
   }
   Mem Len() const {
     if constexpr (!x86::k64) return Mem{kNone, kNone, 0, Abs(world_.len)};
