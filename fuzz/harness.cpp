@@ -13,6 +13,7 @@
 // keys, then the program text.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -78,7 +79,7 @@ void Abandon() {
 // made-up program may loop forever.
 void ExecVek(int n) {
   Limits limits{.jumps = 300};
-  if (ExecVekNative(n, limits)) return;
+  if (ExecVekNative(n, limits) != kNotRun) return;
   limits = Limits{.steps = 20000};
   ExecVekFast(n, limits);
 }
@@ -127,22 +128,23 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   if (steps % 3 == 0) limits.breakpoints = breakpoints;
   // With odd steps, the web page's way with key reads: a key is waiting, or
   // none is and both step-bounded loops stop before the first key read.
-  limits.key_waiting = steps % 4 == 1   ? +[] { return true; }
-                       : steps % 4 == 3 ? +[] { return false; }
+  limits.key_waiting = steps % 4 == 1   ? +[] { return 1; }
+                       : steps % 4 == 3 ? +[] { return 0; }
                                         : nullptr;
   int where = 0;
   switch (loop) {
     case kFast: where = ExecVekFast(start, limits); break;
     case kNative:  // a build with a back end must run it: no fallback hides a broken one
-      if (!ExecVekNative(start, limits)) std::abort();
+      where = ExecVekNative(start, limits);
+      if (where == kNotRun) std::abort();
       break;
     case kReferenceSteps:
       limits.jumps = UINT64_MAX;
       where = ExecVekReference(start, limits);
       break;
-    case kReferenceJumps:  // native code honours only the jumps
-      limits = Limits{.jumps = limits.jumps};
-      ExecVekReference(start, limits);
+    case kReferenceJumps:  // native code honours the jumps and the key hook
+      limits = Limits{.jumps = limits.jumps, .key_waiting = limits.key_waiting};
+      where = ExecVekReference(start, limits);
       break;
     case kNativeWhole:
       if (!ExecVekNative(start)) std::abort();
@@ -156,14 +158,36 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   return {output, {a, b, c, d}, {std::begin(mem), std::end(mem)}, input.size(), where};
 }
 
+// Two loops that should agree and do not: says how, then aborts.
+void Differ(const char* what, const Outcome& x, const Outcome& y) {
+  const auto say = [](const Outcome& o) {
+    const auto& [out, regs, cells, keys, where] = o;
+    std::fprintf(stderr, "  %zu bytes out, a..d %d %d %d %d, %zu keys left, at %d\n", out.size(),
+                 regs[0], regs[1], regs[2], regs[3], keys, where);
+  };
+  std::fprintf(stderr, "harness: %s disagree\n", what);
+  say(x), say(y);
+  std::fprintf(stderr, "  program:");
+  for (const char ch : prog) std::fprintf(stderr, " %02x", static_cast<unsigned char>(ch));
+  std::fprintf(stderr, "\n");
+  std::abort();
+}
+
+void Agree(const char* what, const Outcome& x, const Outcome& y) {
+  if (x != y) Differ(what, x, y);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (Run(data, size, kFast) != Run(data, size, kReferenceSteps)) std::abort();
+  Agree("fast and reference loop", Run(data, size, kFast), Run(data, size, kReferenceSteps));
   if (NativeCode() != nullptr) {
-    if (Run(data, size, kNative) != Run(data, size, kReferenceJumps)) std::abort();
+    Agree("bounded native code and reference loop", Run(data, size, kNative),
+          Run(data, size, kReferenceJumps));
     const Outcome whole = Run(data, size, kReferenceWhole);
-    if (std::get<4>(whole) == 0 && Run(data, size, kNativeWhole) != whole) std::abort();
+    if (std::get<4>(whole) == 0) {
+      Agree("native code and reference loop", Run(data, size, kNativeWhole), whole);
+    }
   }
 
   Reset({reinterpret_cast<const char*>(data), size}, 4096);

@@ -17,8 +17,9 @@ struct Limits {
   // 701 entries: a run stops on arriving at a marked position, not at the
   // one it starts at.
   const bool* breakpoints = nullptr;
-  // A run stops before a key read while this says that no key is waiting.
-  bool (*key_waiting)() = nullptr;
+  // A run stops before a key read while this says (0) that no key is
+  // waiting. Native code calls it as it calls out to the console.
+  std::int32_t (*key_waiting)() = nullptr;
   // The reference loop only: steps run at each position (700 entries), and,
   // before each step but the first, whether the run may go on.
   std::uint32_t* counts = nullptr;

@@ -7,8 +7,9 @@
 //
 // The contract, for every back end:
 // - The code is one function without arguments that follows the platform's
-//   calling convention. Enter, at offset 0, loads a..d from the machine
-//   state; Exit stores them back and returns.
+//   calling convention and returns a 32-bit int. Enter, at offset 0, loads
+//   a..d from the machine state; Leave stores them back and returns its
+//   result: -1 at the way out, or where the run is to go on.
 // - kA..kD hold a..d: 32-bit values, all arithmetic wrapping. kT0 and kT1
 //   are scratch: Count, Call, CountDown and Quotient10 (but for its result)
 //   may change them.
@@ -44,7 +45,7 @@ enum class Cond : std::uint8_t { kEqual, kNotEqual, kAbove /* unsigned */ };
 inline constexpr std::int32_t kLastCell = kMemCells - 1;
 inline constexpr int kExit = kEndPos + 1;  // the way out
 inline constexpr int kFirstLocal = kExit + 1;
-inline constexpr int kLocalsPerOp = 2;  // the driver's own labels, at most
+inline constexpr int kLocalsPerOp = 3;  // the driver's own labels, at most
 inline constexpr int kLabels = kFirstLocal + kLocalsPerOp * (kEndPos + 1);
 
 // A call out of the code: the key read (its result goes to a register),
@@ -74,7 +75,7 @@ class Backend {
   virtual void Reset(std::uint8_t* code, std::size_t cap, const World& world) = 0;
 
   virtual void Enter() = 0;
-  virtual void Exit() = 0;
+  virtual void Leave(int result) = 0;
   virtual void Place(int label) = 0;
 
   virtual void Branch(int label) = 0;

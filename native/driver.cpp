@@ -78,8 +78,16 @@ Facts NothingKnown() {
 // analysis and the code go through the same lowering, so they agree.
 class Lowering {
  public:
-  Lowering(Backend* e, const int* entry, Facts* at, bool* entered, bool bounded)
-      : e_(e), entry_(entry), at_(at), entered_(entered), bounded_(bounded) {}
+  // A bounded run counts jumps, and, with key_waiting, stops before a key
+  // read while it says no key is waiting.
+  Lowering(Backend* e, const int* entry, Facts* at, bool* entered, bool bounded,
+           Callout key_waiting)
+      : e_(e),
+        entry_(entry),
+        at_(at),
+        entered_(entered),
+        bounded_(bounded),
+        key_waiting_(key_waiting) {}
 
   // Whether the analysis met a jump through the table.
   bool tabled = false;
@@ -103,9 +111,10 @@ class Lowering {
     return p;
   }
 
-  // One operation of the plan; afterwards Reached() says whether it goes
+  // The operation at position p; afterwards Reached() says whether it goes
   // on at op.next.
-  void Lower(const Op& op) {
+  void Lower(const Op& op, int p) {
+    jump_at_ = p + op.steps - 1;  // where a jump of the operation stands
     switch (op.code) {
       case kIncA:
       case kIncB:
@@ -123,9 +132,9 @@ class Lowering {
       case kSwapAB: Move(kT0, kA), Move(kA, kB), Move(kB, kT0); break;
       case kSwapCD: Move(kT0, kC), Move(kC, kD), Move(kD, kT0); break;
       case kPutA: PutByte(kA); break;
-      case kKeyA: Call(CallKey, kA); break;
+      case kKeyA: KeyRead(kA, p); break;
       case kPutB: PutByte(kB); break;
-      case kKeyB: Call(CallKey, kB); break;
+      case kKeyB: KeyRead(kB, p); break;
       case kSplit: Split(); break;
       case kNull: Call(CallNull, kNoReg); break;
       case kStore: StoreCell(kA, kD); break;
@@ -177,7 +186,9 @@ class Lowering {
   Facts* at_;      // what is known at each position's entry
   bool* entered_;  // the positions a branch (or the start) goes to
   bool bounded_;
+  Callout key_waiting_;
   int pending_ = 0;  // bytes put down, not yet counted
+  int jump_at_ = 0;
   Facts now_;
   // Local labels, numbered across the whole code; those of one operation.
   int next_local_ = kFirstLocal;
@@ -197,22 +208,21 @@ class Lowering {
     }
   }
 
-  // A jump of the program: the jump past the count ends a bounded run.
-  void Taken(int label) {
-    Settle();
-    if (bounded_ && e_ != nullptr) e_->CountDown(kExit);
-    Branch(label);
-  }
-  // To a, which ends the run outside 0..700.
+  // To a, which ends the run outside 0..700. A bounded run stops at the
+  // jump instead of taking the one past its count, as the reference loop
+  // does, to go on there.
   void Jump() {
-    if (now_.Known(kA)) return Taken(entry_[Target(now_.v[kA])]);
-    tabled = true;
-    if (e_ == nullptr) return void(now_.reached = false);
     Settle();
-    e_->BranchIf(Cond::kAbove, kA, kEndPos, kExit);
-    if (bounded_) e_->CountDown(kExit);
-    e_->JumpTable(kA);
-    now_.reached = false;
+    const int stop = next_local_++;
+    if (bounded_) CountDown(stop);
+    if (now_.Known(kA)) {
+      Branch(entry_[Target(now_.v[kA])]);
+    } else {
+      tabled = true;
+      if (e_ != nullptr) e_->BranchIf(Cond::kAbove, kA, kEndPos, kExit), e_->JumpTable(kA);
+      now_.reached = false;
+    }
+    if (bounded_) Place(stop), Leave(jump_at_);
   }
   // To a if c equals d; else on.
   void JumpIfEqual() {
@@ -229,6 +239,31 @@ class Lowering {
     BranchIf(Cond::kNotEqual, kC, kD, differ);
     Jump();
     Place(differ);
+  }
+
+  // A key read at position p: a bounded run with a key hook leaves before
+  // it while no key is waiting, to go on at p later.
+  void KeyRead(Reg r, int p) {
+    if (key_waiting_ != nullptr) {
+      while (!IsInstruction(prog[p])) ++p;  // no-ops in front of it
+      Call(key_waiting_, kT0);
+      const int waiting = next_local_++;
+      BranchIf(Cond::kNotEqual, kT0, 0, waiting);
+      Leave(p);
+      Place(waiting);
+    }
+    Call(CallKey, r);
+  }
+  // Ends the run, to go on at position p: a way in.
+  void Leave(int p) {
+    Settle();
+    entered_[entry_[p]] = true;
+    if (e_ != nullptr) e_->Leave(p);
+    now_.reached = false;
+  }
+  void CountDown(int label) {
+    Flow(label);
+    if (e_ != nullptr) e_->CountDown(label);
   }
 
   // mod = c rem 10; b = mod + 48; a = (a - mod) / 10 + 48. Where c equals
@@ -314,7 +349,8 @@ class Lowering {
     now_.Forget(kT0), now_.Forget(kT1);
     if (result != kNoReg) Unknown(result);
   }
-  void BranchIf(Cond cond, Reg x, Reg y, int label) {
+  template <typename Y>  // a register or a value
+  void BranchIf(Cond cond, Reg x, Y y, int label) {
     Settle();
     Flow(label);
     if (label < kExit) entered_[label] = true;
@@ -364,10 +400,10 @@ struct Compile {
   // What is known at each entry, from the registers the run starts with at
   // n: everything that follows from them if no jump needs the table, else
   // nothing.
-  void Analyse(int n, bool bounded) {
+  void Analyse(int n, const Limits* limits) {
     std::fill(std::begin(at), std::end(at), Facts{});
     std::fill(std::begin(entered), std::end(entered), false);
-    Lowering l(nullptr, entry, at, entered, bounded);
+    Lowering l = For(nullptr, entered, limits);
     const int start = entry[n];
     if (start != kExit) {
       Facts& f = at[start] = NothingKnown();
@@ -378,7 +414,7 @@ struct Compile {
     }
     for (int p = l.Next(); p >= 0 && !l.tabled; p = l.Next()) {
       l.Start(at[p]);
-      l.Lower(ops[p]);
+      l.Lower(ops[p], p);
       if (!l.Reached()) continue;
       on_path[p] ? l.Fall(entry[ops[p].next]) : l.Branch(entry[ops[p].next]);
     }
@@ -388,9 +424,9 @@ struct Compile {
     }
   }
 
-  void Emit(Backend& e, int n, bool bounded) {
+  void Emit(Backend& e, int n, const Limits* limits) {
     bool marks[kProgSize + 1];  // the analysis has them already
-    Lowering l(&e, entry, at, marks, bounded);
+    Lowering l = For(&e, marks, limits);
     e.Enter();
     l.Start(NothingKnown());
     if (entry[n] != 0) l.Branch(entry[n]);  // else the straight path starts here
@@ -398,52 +434,62 @@ struct Compile {
       if (entered[p]) l.Settle();
       e.Place(p);
       l.Start(at[p].reached ? at[p] : NothingKnown());
-      l.Lower(ops[p]);
+      l.Lower(ops[p], p);
       if (l.Reached() && !falls) l.Branch(entry[ops[p].next]);
     };
     for (int p = 0; p != kEndPos; p = ops[p].next) lower(p, true);
     l.Settle();
     e.Place(kExit);
-    e.Exit();
+    e.Leave(-1);
     for (int p = 1; p < kEndPos; ++p) {
       if (!on_path[p] && entry[p] == p) lower(p, false);
     }
+  }
+
+  Lowering For(Backend* e, bool* marks, const Limits* limits) {
+    return {
+        e, entry, at, marks, limits != nullptr, limits == nullptr ? nullptr : limits->key_waiting};
   }
 };
 
 // Far more than any program text needs (about 100 bytes per position at most).
 constexpr std::size_t kCodeCap = 1 << 17;
 
-bool Run(int n, std::uint64_t* jumps) {
+int Run(int n, Limits* limits) {
   Backend* e = TheBackend();
-  if (e == nullptr) return false;
-  if (n < 0 || n > kEndPos) return true;
+  if (e == nullptr) return kNotRun;
+  if (n < 0 || n > kEndPos) return -1;
   // Pages never touched take no memory.
   auto* code = static_cast<std::uint8_t*>(MapCode(kCodeCap));
-  if (code == nullptr) return false;
+  if (code == nullptr) return kNotRun;
   Compile compile;
   Decode(prog, compile.ops);
   compile.Entries();
-  compile.Analyse(n, jumps != nullptr);
-  const World world{{&a, &b, &c, &d}, mem,  console::out.buf, &console::out.len, console::out_limit,
-                    CallFlush,        jumps};
+  compile.Analyse(n, limits);
+  const World world{{&a, &b, &c, &d},
+                    mem,
+                    console::out.buf,
+                    &console::out.len,
+                    console::out_limit,
+                    CallFlush,
+                    limits == nullptr ? nullptr : &limits->jumps};
   e->Reset(code, kCodeCap, world);
-  compile.Emit(*e, n, jumps != nullptr);
+  compile.Emit(*e, n, limits);
   const bool ok = e->Finish(compile.entry) && SealCode(code, kCodeCap);
-  if (ok) reinterpret_cast<void (*)()>(code)();
+  const int at = ok ? RunCode(code, n) : kNotRun;
   UnmapCode(code, kCodeCap);
-  return ok;
+  return at;
 }
 
 }  // namespace
 }  // namespace native
 
 bool ExecVekNative(int n) {
-  return native::Run(n, nullptr);
+  return native::Run(n, nullptr) != kNotRun;
 }
 
-bool ExecVekNative(int n, Limits& limits) {
-  return native::Run(n, &limits.jumps);
+int ExecVekNative(int n, Limits& limits) {
+  return native::Run(n, &limits);
 }
 
 const char* NativeCode() {

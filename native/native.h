@@ -9,8 +9,12 @@
 // it cannot be had (no back end, executable memory refused, or code that
 // does not fit).
 bool ExecVekNative(int n);
-// The same, counting jumps: the jump past limits.jumps ends the run instead.
-bool ExecVekNative(int n, Limits& limits);
+// The same, bounded: the jump past limits.jumps ends the run instead, and
+// with limits.key_waiting the run stops before a key read while no key is
+// waiting. Returns where it stopped, to go on from, -1 once it has ended, or
+// kNotRun.
+inline constexpr int kNotRun = -2;
+int ExecVekNative(int n, Limits& limits);
 // The back end's name ("x86-64", "aarch64", ...), or nullptr where the build
 // has none: tests tell native code from the fallback by it.
 const char* NativeCode();

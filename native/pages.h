@@ -10,6 +10,8 @@ namespace native {
 void* MapCode(std::size_t size);
 // Also makes the instruction cache coherent with what was written.
 bool SealCode(void* code, std::size_t size);
+// Runs sealed code, which starts at position start: returns its result.
+int RunCode(void* code, int start);
 void UnmapCode(void* code, std::size_t size);
 
 }  // namespace native

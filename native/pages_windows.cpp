@@ -15,6 +15,10 @@ bool SealCode(void* code, std::size_t size) {
          FlushInstructionCache(GetCurrentProcess(), code, size) != 0;
 }
 
+int RunCode(void* code, int /*start*/) {  // the code branches there itself
+  return reinterpret_cast<int (*)()>(code)();
+}
+
 void UnmapCode(void* code, std::size_t /*size*/) {
   VirtualFree(code, 0, MEM_RELEASE);
 }

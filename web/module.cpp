@@ -31,8 +31,8 @@ int trace_at = -1;        // where the last counted run stopped
 bool traced = false;      // the next slices run the counting loop
 std::int32_t before[16];  // the watched values when the counting loop started
 
-bool KeyWaiting() {
-  return JsKeyWaiting() != 0;
+std::int32_t KeyWaiting() {
+  return JsKeyWaiting();
 }
 
 std::int32_t Watched(std::int32_t w) {

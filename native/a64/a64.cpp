@@ -50,8 +50,9 @@ class A64 final : public MachineBackend<a64::Asm> {
     as_.LdrX(kKept.len, kKept.len_at, 0);
   }
 
-  void Exit() override {
+  void Leave(int result) override {
     for (int r = kA; r <= kD; ++r) as_.MovX(S0, world_.regs[r]), as_.StrW(kRegs[r], S0, 0);
+    as_.MovW(a64::kX0, static_cast<std::uint32_t>(result));
     std::int32_t at = 16;
     for (const auto& [r1, r2] : kSaved) as_.LdpX(r1, r2, a64::kSp, at), at += 16;
     as_.LdpXPost(a64::kFp, a64::kLr, a64::kSp, kFrame);

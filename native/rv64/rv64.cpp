@@ -44,8 +44,9 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
     as_.Ld(kKept.len, kKept.len_at, 0);
   }
 
-  void Exit() override {
+  void Leave(int result) override {
     for (int r = kA; r <= kD; ++r) as_.Li(S0, world_.regs[r]), as_.Sw(kRegs[r], S0, 0);
+    as_.Li(rv64::kA0, result);
     std::int32_t at = 0;
     for (const rv64::Reg r : kSaved) as_.Ld(r, rv64::kSp, at), at += 8;
     as_.Addi(rv64::kSp, rv64::kSp, kFrame);

@@ -67,8 +67,9 @@ class X86 final : public MachineBackend<x86::Asm> {
     as_.MovPtrRM(LEN, Len());
   }
 
-  void Exit() override {
+  void Leave(int result) override {
     for (int r = kA; r <= kD; ++r) as_.MovMR(Machine(r, x86::kDx), kRegs[r]);
+    as_.MovRI(x86::kAx, result);
     as_.AddPtrRI(x86::kSp, kFrame);
     for (auto r = kSaved.rbegin(); r != kSaved.rend(); ++r) as_.Pop(*r);
     as_.Ret();
