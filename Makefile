@@ -128,6 +128,8 @@ web-test: web
 	@tools/deps.sh "to test the web playground" nodejs chromium
 	@npm ci --no-audit --no-fund --silent
 	tests/run_cases.py --pipes-only --run-with node --run-with tests/web/cli.mjs build/web/vek.js $(CASES)
+	@# The WebAssembly back end against the reference loop, under node.
+	ctest --test-dir build/emscripten --output-on-failure
 	node tests/web/page.mjs build/web build/web-screenshot.png
 
 clean:

@@ -47,6 +47,9 @@ inline constexpr int kExit = kEndPos + 1;  // the way out
 inline constexpr int kFirstLocal = kExit + 1;
 inline constexpr int kLocalsPerOp = 3;  // the driver's own labels, at most
 inline constexpr int kLabels = kFirstLocal + kLocalsPerOp * (kEndPos + 1);
+// Added to the position code that runs in slices (WebAssembly) returns when
+// its budget ran out, to go on there.
+inline constexpr int kOutOfBudget = 1024;
 
 // A call out of the code: the key read (its result goes to a register),
 // the flush, NULL and STOP.
@@ -104,6 +107,8 @@ class Backend {
   // entry[p] is the label whose code serves position p (0..700). False if
   // anything did not fit.
   virtual bool Finish(const int* entry) = 0;
+  // Bytes of code written.
+  virtual std::size_t Size() const = 0;
 
  protected:
   // Never destroyed through this interface: back ends live in static storage.

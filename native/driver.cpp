@@ -454,6 +454,8 @@ struct Compile {
 
 // Far more than any program text needs (about 100 bytes per position at most).
 constexpr std::size_t kCodeCap = 1 << 17;
+// Rounds of the dispatch loop a slice may take, where code runs in slices.
+constexpr std::uint32_t kSlice = 1u << 30;
 
 int Run(int n, Limits* limits) {
   Backend* e = TheBackend();
@@ -475,8 +477,9 @@ int Run(int n, Limits* limits) {
                     limits == nullptr ? nullptr : &limits->jumps};
   e->Reset(code, kCodeCap, world);
   compile.Emit(*e, n, limits);
-  const bool ok = e->Finish(compile.entry) && SealCode(code, kCodeCap);
-  const int at = ok ? RunCode(code, n) : kNotRun;
+  const bool ok = e->Finish(compile.entry) && SealCode(code, e->Size());
+  int at = ok ? RunCode(code, n, kSlice) : kNotRun;
+  while (at >= kOutOfBudget) at = RunCode(code, at - kOutOfBudget, kSlice);  // slices, to the end
   UnmapCode(code, kCodeCap);
   return at;
 }

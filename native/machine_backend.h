@@ -35,6 +35,7 @@ class MachineBackend : public Backend {
   }
 
   void Place(int label) final { notes_.Place(label, as_.Here()); }
+  std::size_t Size() const final { return as_.Here(); }
   void Branch(int label) final { notes_.Branch(Jump(), label); }
 
   bool Finish(const int* entry) final {

@@ -4,14 +4,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace native {
 
 void* MapCode(std::size_t size);
 // Also makes the instruction cache coherent with what was written.
 bool SealCode(void* code, std::size_t size);
-// Runs sealed code, which starts at position start: returns its result.
-int RunCode(void* code, int start);
+// Runs sealed code from position start, for at most budget rounds of the
+// dispatch loop where it has one: returns its result.
+int RunCode(void* code, int start, std::uint32_t budget);
 void UnmapCode(void* code, std::size_t size);
 
 }  // namespace native

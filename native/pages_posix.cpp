@@ -16,7 +16,8 @@ bool SealCode(void* code, std::size_t size) {
   return mprotect(code, size, PROT_READ | PROT_EXEC) == 0;
 }
 
-int RunCode(void* code, int /*start*/) {  // the code branches there itself
+// The code branches to its start itself, and has no budget.
+int RunCode(void* code, int /*start*/, std::uint32_t /*budget*/) {
   return reinterpret_cast<int (*)()>(code)();
 }
 

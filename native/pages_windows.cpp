@@ -15,7 +15,8 @@ bool SealCode(void* code, std::size_t size) {
          FlushInstructionCache(GetCurrentProcess(), code, size) != 0;
 }
 
-int RunCode(void* code, int /*start*/) {  // the code branches there itself
+// The code branches to its start itself, and has no budget.
+int RunCode(void* code, int /*start*/, std::uint32_t /*budget*/) {
   return reinterpret_cast<int (*)()>(code)();
 }
 
