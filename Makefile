@@ -105,7 +105,7 @@ web:
 	@$(EM_ENV) cmake --build build/emscripten -j $(JOBS) $(QUIET)
 	@cp web/index.html web/style.css web/*.js build/emscripten/vek.js build/emscripten/vek.wasm build/web/
 	@python3 web/examples.py examples > build/web/examples.js
-	@python3 web/instructions.py . > build/web/instructions.js
+	@python3 tools/instructions.py . js > build/web/instructions.js
 	@echo "build/web: $$(cat build/web/* | wc -c) bytes; serve with: python3 -m http.server -d build/web"
 
 # The web build's interpreter on the pipe cases under node, then the page in
