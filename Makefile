@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test clean
+.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test web-bench clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
@@ -115,6 +115,14 @@ web-test: web
 	@npm ci --no-audit --no-fund --silent
 	tests/run_cases.py --pipes-only --run-with node --run-with tests/web/cli.mjs build/web/vek.js $(CASES)
 	node tests/web/page.mjs build/web build/web-screenshot.png
+
+# How soon the page answers Stop and Step back after much output, in
+# Chromium; then the web build's speed against the native fast loop.
+web-bench: web build
+	@tools/deps.sh "to measure the web playground" nodejs chromium
+	@npm ci --no-audit --no-fund --silent
+	node bench/page.mjs build/web
+	node bench/web.mjs build/web build/dev/vek_fast bench/programs/*.vek
 
 clean:
 	rm -rf build
