@@ -19,9 +19,8 @@ namespace {
 
 // Every instruction's character once, and the ones whose runs fold twice more.
 std::string Common() {
-  std::string chars;
-#define VEK_CHAR(ch, name, kind, effect) chars += (ch);
-  VEK_INSTRUCTIONS(VEK_CHAR) VEK_CONTROL(VEK_CHAR)
+#define VEK_CHAR(ch, name, kind, effect) ch,
+  std::string chars = {VEK_INSTRUCTIONS(VEK_CHAR) VEK_CONTROL(VEK_CHAR)};
 #undef VEK_CHAR
   for (const char ch : std::string(chars)) {
     if (AddsToA(ch) != 0 || AddsToB(ch) != 0) chars.append(2, ch);
