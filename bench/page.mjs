@@ -3,15 +3,15 @@
 // a busy page counts) to the frame that shows the answer. Two programs print
 // forever, one unprintable bytes and one letters; each runs until its output
 // fills far more than the console shows, then Escape stops it and Shift+F10
-// steps back five times. Three runs of each; median and worst in ms.
-//   node bench/page.mjs BUILD_WEB_DIR
+// steps back five times. Three runs of each; median and worst in ms. With
+// more than one build (an older one, say), each in turn, in the same browser.
+//   node bench/page.mjs BUILD_WEB_DIR...
 import { serve } from "../tests/web/chromium.mjs";
 
 const PROGRAMS = { "unprintable bytes": "$!.$?", letters: "$" + "!".repeat(65) + ".$?" };
 const STEPS = 20e6; // 4 MB of the first's output, 290 KB of the second's
 const RUNS = 3;
 
-const { open, close } = await serve(process.argv[2]);
 
 // Arms a probe for the next press of `key`, which resolves once the status
 // matches `want` and a frame has been drawn after that.
@@ -44,7 +44,14 @@ const summary = (ms) => {
 };
 
 console.log("output               Stop: median  worst   Step back: median  worst");
-for (const [name, program] of Object.entries(PROGRAMS)) {
+for (const dir of process.argv.slice(2)) {
+  const { open, close } = await serve(dir);
+  console.log(dir);
+  for (const [name, program] of Object.entries(PROGRAMS)) await measure(open, name, program);
+  await close();
+}
+
+async function measure(open, name, program) {
   const stop = [], back = [];
   for (let run = 0; run < RUNS; run++) {
     const page = await open();
@@ -57,4 +64,3 @@ for (const [name, program] of Object.entries(PROGRAMS)) {
   }
   console.log(`${name.padEnd(20)} ${summary(stop).padStart(20)} ${summary(back).padStart(25)}`);
 }
-await close();
