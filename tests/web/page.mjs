@@ -88,11 +88,15 @@ const journeys = {
     await page.clock.resume();
     await waitStatus(page, "Heat map cancelled.");
   },
-  async "a program printing 1 MiB of lines ends"(page) {
+  async "a program printing 1 MiB of lines ends; scrolling the console up brings earlier lines"(page) {
     await box(page).fill(LINES);
     await button(page, "Run").click();
     await waitStatus(page, "ended", 20000);
     await until(() => consoleText(page), "AAAAAAAAAAAAAAA\n" + E, "console");
+    const drawn = (await consoleText(page)).length;
+    await page.locator("#out").hover();
+    for (let i = 0; i < 3; i++) await page.mouse.wheel(0, -20000);
+    await until(() => consoleText(page), (text) => text.length > drawn, "console after scrolling up");
   },
   async "Continue from a breakpoint goes on to it again"(page) {
     await page.getByLabel("Example").selectOption("digits");
