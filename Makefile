@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test clean
+.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test web-bench clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
@@ -119,7 +119,7 @@ web:
 	@$(EM_ENV) cmake --build build/emscripten -j $(JOBS) $(QUIET)
 	@cp web/index.html web/style.css web/*.js build/emscripten/vek.js build/emscripten/vek.wasm build/web/
 	@python3 web/examples.py examples > build/web/examples.js
-	@python3 web/instructions.py . > build/web/instructions.js
+	@python3 tools/instructions.py . js > build/web/instructions.js
 	@echo "build/web: $$(cat build/web/* | wc -c) bytes; serve with: python3 -m http.server -d build/web"
 
 # The web build's interpreter on the pipe cases under node, then the page in
@@ -132,20 +132,31 @@ web-test: web
 	ctest --test-dir build/emscripten --output-on-failure
 	node tests/web/page.mjs build/web build/web-screenshot.png
 
+# How soon the page answers Stop and Step back after much output, in
+# Chromium; then the web build's speed against the native fast loop.
+web-bench: web build
+	@tools/deps.sh "to measure the web playground" nodejs chromium
+	@npm ci --no-audit --no-fund --silent
+	node bench/page.mjs build/web
+	node bench/web.mjs build/web build/dev/vek_fast bench/programs/*.vek
+
 clean:
 	rm -rf build
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
-CROSS_LINTED = native/a64/a64.cpp native/rv64/rv64.cpp
+# Only the Windows and the web build can compile these.
+NOT_LINTED = console/windows.cpp console/wasm.cpp web/module.cpp native/pages_windows.cpp \
+    native/pages_wasm.cpp
+# The back ends of other processors, each with the cross build that compiles it.
+CROSS_LINTED = linux-aarch64:native/a64/a64.cpp linux-riscv64:native/rv64/rv64.cpp
 
+# clang-format, then clang-tidy on every file at once, $(JOBS) at a time;
+# prints nothing but findings.
 .PHONY: lint
 lint:
-	@tools/deps.sh "to lint vek" $(BUILD_DEPS) $(LINT_DEPS)
-	clang-format --dry-run -Werror $(SOURCES)
-	cmake -S . -B build/lint -DCMAKE_CXX_COMPILER=clang++ > /dev/null
-	clang-tidy -p build/lint --quiet $(filter-out console/windows.cpp console/wasm.cpp web/module.cpp native/pages_windows.cpp native/none.cpp $(CROSS_LINTED),$(filter %.cpp,$(SOURCES)))
-	@# The other processors' back ends are not built here: checked as their cross builds see them.
-	@tools/deps.sh "to lint the other back ends" g++-aarch64-linux-gnu g++-riscv64-linux-gnu
+	@tools/deps.sh "to lint vek" $(BUILD_DEPS) $(LINT_DEPS) g++-aarch64-linux-gnu g++-riscv64-linux-gnu
+	@clang-format --dry-run -Werror $(SOURCES)
+	@cmake -S . -B build/lint -DCMAKE_CXX_COMPILER=clang++ > /dev/null
 	@for arch in $(EMULATED); do $(CONFIGURE) linux-$$arch || exit 1; done
-	clang-tidy -p build/linux-aarch64 --quiet native/a64/a64.cpp
-	clang-tidy -p build/linux-riscv64 --quiet native/rv64/rv64.cpp
+	@{ printf 'build/lint %s\n' $(filter-out $(NOT_LINTED) $(foreach f,$(CROSS_LINTED),$(lastword $(subst :, ,$(f)))),$(filter %.cpp,$(SOURCES))); \
+	   printf 'build/%s %s\n' $(subst :, ,$(CROSS_LINTED)); } | xargs -P $(JOBS) -n 2 tools/tidy.sh

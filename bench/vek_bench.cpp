@@ -3,11 +3,12 @@
 // NAME.keys beside it reads keys: that file's bytes, repeated to 16 MiB,
 // follow the program's line on standard input. For each program: the steps it takes,
 // ns per step for the product (native code), the fast loop, the reference loop
-// and an ahead-of-time translation to C, and their ratios; then start-up and
+// and an ahead-of-time translation to C++, and their ratios; then start-up and
 // compile time.
 //
-// usage: vek_bench SPAWN VEK VEK_FAST VEK_REFERENCE AOT_SCRIPT CC PROGRAM.vek...
-// where CC compiles the translation for the processor the binaries run on.
+// usage: vek_bench SPAWN VEK VEK_FAST VEK_REFERENCE AOT_SCRIPT CXX PROGRAM.vek...
+// where CXX (with its options) compiles the translation for the processor
+// the binaries run on.
 #include <unistd.h>
 
 #include <algorithm>
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
   const std::string fast_loop = argv[3];
   const std::string reference = argv[4];
   const std::string aot = argv[5];
-  const std::string cc = argv[6];
+  const std::string cxx = argv[6];
   const auto dir =
       std::filesystem::temp_directory_path() / ("vek_bench." + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
@@ -130,10 +131,10 @@ int main(int argc, char** argv) {
       WriteFile(path, text + "\n" + keys);
     }
 
-    const std::string c_file = (dir / (name + ".c")).string();
+    const std::string cpp_file = (dir / (name + ".cpp")).string();
     const std::string binary = (dir / name).string();
-    const std::string build = "python3 '" + aot + "' '" + aot_source + "' > '" + c_file + "' && " +
-                              cc + " -O2 -w -o '" + binary + "' '" + c_file + "'";
+    const std::string build = "python3 '" + aot + "' '" + aot_source + "' > '" + cpp_file +
+                              "' && " + cxx + " -O2 -w -o '" + binary + "' '" + cpp_file + "'";
     if (std::system(build.c_str()) != 0) {
       std::fprintf(stderr, "could not build the translation of %s\n", path.c_str());
       return 1;

@@ -36,7 +36,7 @@ constexpr void DigitSplit(std::int32_t& ra, std::int32_t& rb, std::int32_t rc) {
 // and a bounded run may stop before one of kind Input, which waits for a key.
 enum class Kind : std::uint8_t { Arith, Copy, Memory, Output, Input, Flow };
 
-// Twenty instructions that always go on at the next position.
+// The instructions that always go on at the next position.
 #define VEK_INSTRUCTIONS(X)                             \
   X('!', IncA, Arith, a = WrapAdd(a, 1))                \
   X('*', IncB, Arith, b = WrapAdd(b, 1))                \
@@ -66,7 +66,7 @@ enum class Kind : std::uint8_t { Arith, Copy, Memory, Output, Input, Flow };
   X('=', JumpIfEqual, Flow, if (c == d) JUMP(a)) \
   X('^', Stop, Flow, console::PutLine("STOP"); STOP())
 
-// Whether a byte is one of the 23 instructions; every other byte is a no-op.
+// Whether a byte is an instruction; every other byte is a no-op.
 constexpr bool IsInstruction(char ch) {
 #define VEK_IS(c, name, kind, effect) ch == (c) ||
   return VEK_INSTRUCTIONS(VEK_IS) VEK_CONTROL(VEK_IS) false;

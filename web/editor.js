@@ -7,7 +7,6 @@
 import { INSTRUCTIONS } from "./instructions.js";
 import { word } from "./run.js";
 
-const MAX = 700;
 export const BY_CHAR = Object.fromEntries(INSTRUCTIONS.map((i) => [i.char, i]));
 export const KIND_NAMES = { arith: "arithmetic", copy: "copy and swap", memory: "memory", output: "output",
   input: "input", flow: "jumps and stop", noop: "no-op" };
@@ -19,14 +18,16 @@ export const kindOf = (ch) => BY_CHAR[ch]?.kind ?? "noop";
 const latin1 = (text) => Array.from(text, (ch) => (ch.codePointAt(0) < 256 ? ch : "\x1a")).join("");
 
 export class Editor {
-  constructor(onChange, note) {
+  // size: the most characters a program has.
+  constructor(onChange, note, size) {
+    this.size = size;
     this.box = document.getElementById("text");
     this.paintEl = document.getElementById("paint");
     this.info = document.getElementById("info");
     this.count = document.getElementById("count");
     this.onChange = onChange;
     this.note = note;
-    this.breaks = new Set(); // indices into the box's text
+    this.breakpoints = new Set(); // indices into the box's text
     this.at = -1; // index highlighted
     this.heat = null;
     this.old = "";
@@ -50,6 +51,7 @@ export class Editor {
       setTimeout(() => this.describe(i));
     });
     new ResizeObserver(() => this.fit()).observe(this.box);
+    this.box.readOnly = false; // until now the page had no interpreter
   }
 
   get text() {
@@ -59,7 +61,7 @@ export class Editor {
     return Uint8Array.from(this.box.value, (ch) => ch.charCodeAt(0));
   }
   get word() {
-    return word(this.bytes);
+    return word(this.bytes, this.size);
   }
 
   // Typing or pasting what would not fit, or characters beyond Latin-1: the
@@ -68,13 +70,13 @@ export class Editor {
     if (!e.inputType.startsWith("insert")) return;
     const data = e.data ?? e.dataTransfer?.getData("text/plain");
     if (data == null) return;
-    const room = MAX - this.box.value.length + (this.box.selectionEnd - this.box.selectionStart);
+    const room = this.size - this.box.value.length + (this.box.selectionEnd - this.box.selectionStart);
     let clean = latin1(data);
     const notes = [];
     if (clean !== data) notes.push("characters beyond Latin-1 became the no-op byte 0x1a");
     if (clean.length > room) {
       clean = clean.slice(0, Math.max(0, room));
-      notes.push(`the program holds at most ${MAX} characters`);
+      notes.push(`the program holds at most ${this.size} characters`);
     }
     if (clean === data) return;
     e.preventDefault();
@@ -85,12 +87,12 @@ export class Editor {
   // After any edit: breakpoints move with the text around them.
   changed() {
     let text = this.box.value;
-    if (text.length > MAX || latin1(text) !== text) { // dropped in, or set from outside
+    if (text.length > this.size || latin1(text) !== text) { // dropped in, or set from outside
       const caret = this.box.selectionStart;
-      text = latin1(text).slice(0, MAX);
+      text = latin1(text).slice(0, this.size);
       this.box.value = text;
       this.box.setSelectionRange(Math.min(caret, text.length), Math.min(caret, text.length));
-      this.note(`The program was cut at ${MAX} characters.`);
+      this.note(`The program was cut at ${this.size} characters.`);
     }
     const old = this.old;
     let head = 0;
@@ -99,11 +101,11 @@ export class Editor {
     while (tail < old.length - head && tail < text.length - head &&
       old[old.length - 1 - tail] === text[text.length - 1 - tail]) tail++;
     const moved = new Set();
-    for (const i of this.breaks) {
+    for (const i of this.breakpoints) {
       if (i < head) moved.add(i);
       else if (i >= old.length - tail) moved.add(i + text.length - old.length);
     }
-    this.breaks = moved;
+    this.breakpoints = moved;
     this.old = text;
     this.heat = null;
     this.paint();
@@ -111,8 +113,8 @@ export class Editor {
   }
 
   // Replaces the whole text as one edit that Ctrl+Z undoes.
-  set(text, breaks = []) {
-    text = latin1(text).slice(0, MAX);
+  set(text, breakpoints = []) {
+    text = latin1(text).slice(0, this.size);
     const focused = document.activeElement;
     this.box.focus();
     this.box.select();
@@ -121,7 +123,7 @@ export class Editor {
     if (focused === document.body) this.box.blur();
     else focused?.focus();
     this.old = text;
-    this.breaks = new Set(breaks);
+    this.breakpoints = new Set(breakpoints);
     this.heat = null;
     this.paint();
     this.onChange();
@@ -129,7 +131,7 @@ export class Editor {
 
   positions() { // breakpoints as positions of the run
     const { start, end } = this.word;
-    return [...this.breaks].filter((i) => i >= start && i < end).map((i) => i - start);
+    return [...this.breakpoints].filter((i) => i >= start && i < end).map((i) => i - start);
   }
   caretIndex() {
     const { start, end } = this.word;
@@ -142,7 +144,7 @@ export class Editor {
       this.note("A breakpoint goes on a character of the program.");
       return;
     }
-    if (!this.breaks.delete(i)) this.breaks.add(i);
+    if (!this.breakpoints.delete(i)) this.breakpoints.add(i);
     this.paint();
     this.describe(i);
     this.onChange();
@@ -185,13 +187,13 @@ export class Editor {
           span.classList.add("hot");
         }
       }
-      if (this.breaks.has(i)) span.classList.add("break");
+      if (this.breakpoints.has(i)) span.classList.add("breakpoint");
       if (i === this.at) span.classList.add("at");
       spans.push(span);
     }
     this.paintEl.replaceChildren(...spans, text.endsWith("\n") || !text ? " " : "");
     this.paintEl.classList.toggle("heat", !!this.heat);
-    this.count.textContent = `${Math.min(end - start, MAX)} / ${MAX}`;
+    this.count.textContent = `${Math.min(end - start, this.size)} / ${this.size}`;
     if (end < text.length && /\S/.test(text.slice(end))) {
       this.note(`The program ends at the white space after position ${end - start - 1}: what follows is not run.`, true);
     } else this.note("", true);
@@ -219,7 +221,7 @@ export class Editor {
     let line = `Position ${i - start}: ` + (ins ? `${ch} — ${ins.effect} (${KIND_NAMES[ins.kind]}); e.g. ${ins.example}.`
       : `byte ${code}${code > 32 && code < 127 ? ` (${ch})` : ""} — no-op.`);
     if (this.heat) line += ` Ran ${times(this.heat[i - start])}.`;
-    if (this.breaks.has(i)) line += " Breakpoint.";
+    if (this.breakpoints.has(i)) line += " Breakpoint.";
     this.info.textContent = line;
   }
 }

@@ -1,21 +1,23 @@
-// The machine view: registers, step count, position, the 1025 memory cells
+// The machine view: registers, step count, position, the memory cells
 // with their index (cells changed since the last pause marked), and the
 // list of watches.
 import { watchName } from "./run.js";
 
 const $ = (id) => document.getElementById(id);
-const CELLS = 1025;
 const printable = (v) => (v > 32 && v < 127 ? ` '${String.fromCharCode(v)}'` : "");
 
 export class MachineView {
-  constructor(onWatch) {
+  // cells: the memory's; watchLimit: the most watches the interpreter takes.
+  constructor(onWatch, cells, watchLimit) {
     this.onWatch = onWatch; // called with the new list of watches
+    this.cells = cells;
+    this.watchLimit = watchLimit;
     this.watches = [];
-    this.drawn = new Int32Array(CELLS);
+    this.drawn = new Int32Array(cells);
     this.all = true; // every cell to be drawn
-    this.before = new Int32Array(CELLS); // memory at the last pause
+    this.before = new Int32Array(cells); // memory at the last pause
     const memory = $("memory");
-    memory.replaceChildren(...Array.from({ length: CELLS }, (_, i) => {
+    memory.replaceChildren(...Array.from({ length: cells }, (_, i) => {
       const cell = document.createElement("div");
       cell.dataset.i = i;
       cell.innerHTML = `<span class="i">${i}</span><span class="v">0</span>`;
@@ -30,9 +32,9 @@ export class MachineView {
       e.preventDefault();
       const what = $("watch-what").value.trim().toLowerCase();
       const w = /^[a-d]$/.test(what) ? "abcd".indexOf(what)
-        : /^\d+$/.test(what) && Number(what) < CELLS ? 4 + Number(what) : -1;
+        : /^\d+$/.test(what) && Number(what) < cells ? 4 + Number(what) : -1;
       if (w < 0) {
-        $("watch-what").setCustomValidity("a, b, c, d or a cell from 0 to 1024");
+        $("watch-what").setCustomValidity(`a, b, c, d or a cell from 0 to ${cells - 1}`);
         $("watch-what").reportValidity();
         return;
       }
@@ -46,7 +48,7 @@ export class MachineView {
   toggle(w) {
     const at = this.watches.indexOf(w);
     if (at >= 0) this.watches.splice(at, 1);
-    else if (this.watches.length < 16) this.watches.push(w);
+    else if (this.watches.length < this.watchLimit) this.watches.push(w);
     this.drawWatches();
     this.onWatch(this.watches);
   }
@@ -81,9 +83,9 @@ export class MachineView {
     });
     $("steps").textContent = run ? run.steps.toLocaleString("en") : "";
     $("position").textContent = run && run.position >= 0 ? run.position : run ? "end" : "";
-    const mem = run ? run.memory() : new Int32Array(CELLS);
+    const mem = run ? run.memory() : new Int32Array(this.cells);
     const memory = $("memory").children;
-    for (let i = 0; i < CELLS; i++) {
+    for (let i = 0; i < this.cells; i++) {
       const v = mem[i];
       if (this.all || v !== this.drawn[i]) {
         this.values[i].textContent = v + printable(v);

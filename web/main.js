@@ -2,11 +2,12 @@
 // the run controls, the machine view, the console and the links together.
 import { EXAMPLES } from "./examples.js";
 import { Editor, KIND_NAMES, times } from "./editor.js";
+import { Interpreter } from "./host.js";
 import { INSTRUCTIONS } from "./instructions.js";
 import { parse, restore, save, showLink } from "./link.js";
 import { MachineView } from "./machine.js";
-import { load, Run } from "./run.js";
-import { SHOWN, Sink } from "./sink.js";
+import { Run } from "./run.js";
+import { Sink } from "./sink.js";
 
 const $ = (id) => document.getElementById(id);
 const LIVE_MS = 250; // registers and position redrawn this often during a run
@@ -14,8 +15,10 @@ const LIVE_MS = 250; // registers and position redrawn this often during a run
 // the end of the keys box.
 const touch = matchMedia("(pointer: coarse)").matches;
 
-let loaded = null; // the module, once loaded
+let interpreter = null; // the module, once loaded
 let run = null; // the run shown (under way, paused or ended)
+let runText = null; // the text in the program box when it started
+let aheadFed = ""; // the keys typed ahead that the run has
 let undo = null; // what an example replaced
 let heatOn = false;
 let counting = false; // the heat map is being counted: the machine is not the run's
@@ -25,7 +28,7 @@ let shownExample = ""; // the example menu's choice before the last change
 
 const active = () => run && run.state !== "ended";
 // A run to look back on: stopped, and of the program in the box.
-const stopped = () => run && ["paused", "waiting", "ended"].includes(run.state) && run.source === editor.text;
+const stopped = () => run && ["paused", "waiting", "ended"].includes(run.state) && runText === editor.text;
 
 function note(text, ends = false, canUndo = false) {
   const el = ends ? $("ends") : $("note");
@@ -36,26 +39,22 @@ function note(text, ends = false, canUndo = false) {
 
 const codes = (text) => Array.from(text, (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) < 256 ? ch.charCodeAt(0) : 26));
 
-const editor = new Editor(() => {
-  if (!active()) setHeat(false);
-  keep();
-}, note);
+let editor, machine; // once the module says the machine's sizes
 const sink = new Sink($("out"));
-const machine = new MachineView((watches) => run?.setWatches(watches));
 
 // The address bar and local storage always hold the current program.
 function keep() {
   showLink(editor.text, $("ahead").value);
-  save({ text: editor.text, keys: $("ahead").value, breaks: [...editor.breaks] });
-  if (run) run.setBreaks(editor.positions());
+  save({ text: editor.text, keys: $("ahead").value, breakpoints: [...editor.breakpoints] });
+  if (run) run.setBreakpoints(editor.positions());
   setButtons();
 }
 
 function setButtons() {
   const paused = run?.state === "paused" && !counting;
-  $("run").disabled = !loaded || active();
+  $("run").disabled = !interpreter || active();
   $("stop").disabled = !active() && !counting;
-  $("step").disabled = !loaded || (active() && !paused);
+  $("step").disabled = !interpreter || (active() && !paused);
   $("continue").disabled = !paused && (!back() || counting);
   $("back").disabled = !stopped() || counting || run.steps === 0;
   $("heat").disabled = !stopped() || counting;
@@ -115,33 +114,36 @@ function onState() {
 const back = () => stopped() && run.state === "ended" && run.steps < run.frontier;
 
 function start(paused, request) {
-  if (!loaded || active()) return;
+  if (!interpreter || active()) return;
   setHeat(false);
-  sink.reset(new Uint8Array(0));
+  sink.clear();
   aheadFed = $("ahead").value;
-  const current = new Run(loaded, editor.bytes, codes(aheadFed), {
-    output: (bytes) => sink.push(bytes),
-    state: onState,
-    note: (text) => note(text),
-    frame: () => {
-      sink.draw();
-      if (performance.now() - drawnAt > LIVE_MS) drawMachine();
+  const current = new Run(interpreter, {
+    text: editor.bytes,
+    keys: codes(aheadFed),
+    breakpoints: editor.positions(),
+    watches: machine.watches,
+    hooks: {
+      output: (bytes) => sink.push(bytes),
+      state: onState,
+      note: (text) => note(text),
+      frame: () => {
+        sink.draw();
+        if (performance.now() - drawnAt > LIVE_MS) drawMachine();
+      },
+      rewound: showOutput,
     },
-    rewound: showOutput,
   });
   if (request) current.adopt(run, run.steps, request);
   run = current;
-  current.source = editor.text;
-  current.breaks = new Set(editor.positions());
-  current.watches = machine.watches.slice();
+  runText = editor.text;
   machine.since(null);
   current.start(paused);
 }
 
 // The output up to the step shown, once the run pauses, waits or ends.
 function showOutput() {
-  const to = run.steps === run.frontier ? run.out.total : run.shown;
-  sink.reset(run.out.slice(to - SHOWN, to));
+  sink.show(run.output, run.outputShown);
 }
 
 // Time travel: the machine, the output and the highlight as after `step` steps.
@@ -206,74 +208,76 @@ function step() {
   else if (run.state === "paused") run.step();
 }
 
-const actions = {
-  run: () => !counting && start(false),
-  stop: () => (counting ? (cancelled = true) : active() && run.stop()),
-  step: () => !counting && step(),
-  continue: () => !counting && (back() ? start(false, "go") : run?.state === "paused" && run.go()),
-  back: () => !counting && stopped() && run.steps > 0 && travel(run.steps - 1),
-  break: () => editor.toggle(),
-  heat: () => stopped() && setHeat(!heatOn),
-};
-for (const [id, action] of Object.entries(actions)) $(id).onclick = action;
-$("time").oninput = () => travel(Number($("time").value));
-$("undo").onclick = () => {
-  if (!undo) return;
-  editor.set(undo.text, undo.breaks);
-  $("ahead").value = undo.keys;
-  $("examples").value = shownExample = undo.example;
-  $("about").textContent = undo.about;
-  undo = null;
-  note("");
-  keep();
-};
-// During a run, what is typed at the end of the keys typed ahead goes to the
-// program too (on a phone that is where the keyboard comes up).
-let aheadFed = "";
-$("ahead").oninput = () => {
-  const now = $("ahead").value;
-  if (active() && now.startsWith(aheadFed) && now.length > aheadFed.length) run.press(codes(now.slice(aheadFed.length)));
-  aheadFed = now;
-  keep();
-};
+// The controls, the shortcuts and the console's keys, once there is an editor.
+function wire() {
+  const actions = {
+    run: () => !counting && start(false),
+    stop: () => (counting ? (cancelled = true) : active() && run.stop()),
+    step: () => !counting && step(),
+    continue: () => !counting && (back() ? start(false, "go") : run?.state === "paused" && run.go()),
+    back: () => !counting && stopped() && run.steps > 0 && travel(run.steps - 1),
+    breakpoint: () => editor.toggle(),
+    heat: () => stopped() && setHeat(!heatOn),
+  };
+  for (const [id, action] of Object.entries(actions)) $(id).onclick = action;
+  $("time").oninput = () => travel(Number($("time").value));
+  $("undo").onclick = () => {
+    if (!undo) return;
+    editor.set(undo.text, undo.breakpoints);
+    $("ahead").value = undo.keys;
+    $("examples").value = shownExample = undo.example;
+    $("about").textContent = undo.about;
+    undo = null;
+    note("");
+    keep();
+  };
+  // During a run, what is typed at the end of the keys typed ahead goes to the
+  // program too (on a phone that is where the keyboard comes up).
+  $("ahead").oninput = () => {
+    const now = $("ahead").value;
+    if (active() && now.startsWith(aheadFed) && now.length > aheadFed.length) run.press(codes(now.slice(aheadFed.length)));
+    aheadFed = now;
+    keep();
+  };
 
-// Shortcuts work everywhere; other keys go to the program only in the console.
-document.addEventListener("keydown", (e) => {
-  const key = e.key;
-  const shortcut = (e.ctrlKey || e.metaKey) && key === "Enter" ? "run" : key === "Escape" && (active() || counting) ? "stop"
-    : key === "F10" ? (e.shiftKey ? "back" : "step") : key === "F8" ? "continue" : key === "F9" ? "break" : null;
-  if (shortcut) {
+  // Shortcuts work everywhere; other keys go to the program only in the console.
+  document.addEventListener("keydown", (e) => {
+    const key = e.key;
+    const shortcut = (e.ctrlKey || e.metaKey) && key === "Enter" ? "run" : key === "Escape" && (active() || counting) ? "stop"
+      : key === "F10" ? (e.shiftKey ? "back" : "step") : key === "F8" ? "continue" : key === "F9" ? "breakpoint" : null;
+    if (shortcut) {
+      e.preventDefault();
+      actions[shortcut]();
+      return;
+    }
+    if (e.target !== $("console") || !active() || e.altKey) return;
+    let code = null;
+    if (e.ctrlKey && key === "[") code = 27;
+    else if (e.ctrlKey && /^[a-z]$/i.test(key) && !/^[cv]$/i.test(key)) code = key.toUpperCase().charCodeAt(0) - 64;
+    else if (!e.ctrlKey && !e.metaKey) {
+      code = key === "Enter" ? 13 : key === "Backspace" ? 8 : key.length === 1 ? codes(key)[0] : null;
+    }
+    if (code === null) return;
     e.preventDefault();
-    actions[shortcut]();
-    return;
-  }
-  if (e.target !== $("console") || !active() || e.altKey) return;
-  let code = null;
-  if (e.ctrlKey && key === "[") code = 27;
-  else if (e.ctrlKey && /^[a-z]$/i.test(key) && !/^[cv]$/i.test(key)) code = key.toUpperCase().charCodeAt(0) - 64;
-  else if (!e.ctrlKey && !e.metaKey) {
-    code = key === "Enter" ? 13 : key === "Backspace" ? 8 : key.length === 1 ? codes(key)[0] : null;
-  }
-  if (code === null) return;
-  e.preventDefault();
-  run.press([code]);
-}, true);
-$("console").addEventListener("paste", (e) => {
-  if (!active()) return;
-  e.preventDefault();
-  run.press(codes(e.clipboardData.getData("text/plain")));
-});
-$("console").addEventListener("focus", drawPress);
-$("console").addEventListener("blur", drawPress);
+    run.press([code]);
+  }, true);
+  $("console").addEventListener("paste", (e) => {
+    if (!active()) return;
+    e.preventDefault();
+    run.press(codes(e.clipboardData.getData("text/plain")));
+  });
+  $("console").addEventListener("focus", drawPress);
+  $("console").addEventListener("blur", drawPress);
 
-$("copy").onclick = async () => {
-  try {
-    await navigator.clipboard.writeText(location.href);
-    note("The link to this program is copied.");
-  } catch {
-    note(`The link: ${location.href}`);
-  }
-};
+  $("copy").onclick = async () => {
+    try {
+      await navigator.clipboard.writeText(location.href);
+      note("The link to this program is copied.");
+    } catch {
+      note(`The link: ${location.href}`);
+    }
+  };
+}
 
 // The program from the address, else the one kept from the last visit.
 function openLink(event) {
@@ -284,16 +288,22 @@ function openLink(event) {
   const use = got && !(got instanceof Error) ? got : saved && { text: saved.text ?? "", keys: saved.keys ?? "" };
   if (!use) return keep();
   $("ahead").value = use.keys;
-  editor.set(use.text, use === got ? [] : saved.breaks ?? []);
+  editor.set(use.text, use === got ? [] : saved.breakpoints ?? saved.breaks ?? []); // breaks: kept by older pages
 }
 
 function setup() {
+  editor = new Editor(() => {
+    if (!active()) setHeat(false);
+    keep();
+  }, note, interpreter.positions);
+  machine = new MachineView((watches) => run?.setWatches(watches), interpreter.cells, interpreter.watchLimit);
+  wire();
   for (const example of EXAMPLES) $("examples").add(new Option(example.name, example.name));
   $("examples").onchange = () => {
     const example = EXAMPLES.find((e) => e.name === $("examples").value);
     if (!example) return;
     const typed = editor.text.trim() && !EXAMPLES.some((e) => e.text === editor.text);
-    undo = { text: editor.text, keys: $("ahead").value, breaks: [...editor.breaks],
+    undo = { text: editor.text, keys: $("ahead").value, breakpoints: [...editor.breakpoints],
       example: shownExample, about: $("about").textContent };
     shownExample = example.name;
     editor.set(example.text);
@@ -317,11 +327,11 @@ function setup() {
   setButtons();
 }
 
-setup();
-load(globalThis.createVek).then((module) => {
-  loaded = module;
+// The page works once the interpreter has loaded: the machine's sizes are its.
+Interpreter.load(globalThis.createVek).then((loaded) => {
+  interpreter = loaded;
+  setup();
   $("status").textContent = "Ready.";
-  setButtons();
   document.body.dataset.ready = "yes";
 }, () => {
   $("status").textContent = "The interpreter could not be loaded.";

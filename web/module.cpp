@@ -1,11 +1,13 @@
 // The playground's WebAssembly module: the whole dialogue as a new process
 // runs it, with the run in slices between which the page takes control
-// (Module.vek.nextSlice, from web/run.js or a driver under node), and what the
-// page's debugger needs: the machine to show and set, breakpoints, and a
-// counting loop for watchpoints, time travel and the heat map.
+// (Module.vek.nextSlice: the host contract is in web/host.js), and what the
+// page's debugger needs: the machine's sizes, the machine to show and set,
+// breakpoints, and a counting loop for watches, time travel and the heat map.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "console/console.h"
 #include "dialogue/dialogue.h"
@@ -21,15 +23,16 @@ EM_JS(int, JsKeyWaiting, (), { return Module.vek.keyWaiting() ? 1 : 0; });
 
 namespace {
 
-bool walls[kProgSize + 1];      // breakpoints, by position
-bool walled = false;            // some are set: the fast loop looks for them
-std::uint32_t heat[kProgSize];  // steps run at each position
-std::int32_t watches[16];       // 0..3: a..d; 4 + i: mem[i]
+constexpr int kWatchLimit = 16;
+bool breakpoints[kProgSize + 1];    // by position
+bool any_breakpoints = false;       // the fast loop looks for them
+std::uint32_t heat[kProgSize];      // steps run at each position
+std::int32_t watches[kWatchLimit];  // 0..3: a..d; 4 + i: mem[i]
 int watch_count = 0;
-int position = 0;         // where the sliced run goes on
-int trace_at = -1;        // where the last counted run stopped
-bool traced = false;      // the next slices run the counting loop
-std::int32_t before[16];  // the watched values when the counting loop started
+int position = 0;                  // where the sliced run goes on
+int counted_at = -1;               // where the counting loop last stopped
+bool counting = false;             // the next slices run the counting loop
+std::int32_t before[kWatchLimit];  // the watched values when the counting loop started
 
 std::int32_t KeyWaiting() {
   return JsKeyWaiting();
@@ -53,14 +56,14 @@ bool Unchanged() {
 // `watching`, it stops after a step that changes a watched value, and with
 // `breaking`, before a breakpoint other than the one it starts at. Like the
 // bounded loops, it stops before a key read while no key is waiting.
-std::uint64_t Trace(int n, std::uint64_t max, bool watching, bool breaking) {
+std::uint64_t Count(int n, std::uint64_t max, bool watching, bool breaking) {
   for (int i = 0; i < watch_count; ++i) before[i] = Watched(watches[i]);
   Limits limits{.steps = max,
-                .breakpoints = breaking ? walls : nullptr,
+                .breakpoints = breaking ? breakpoints : nullptr,
                 .key_waiting = KeyWaiting,
                 .counts = heat,
                 .go_on = watching && watch_count > 0 ? Unchanged : nullptr};
-  trace_at = ExecVekReference(n, limits);
+  counted_at = ExecVekReference(n, limits);
   return max - limits.steps;
 }
 
@@ -82,12 +85,13 @@ void ExecVek(int n) {
     }
     if (answer == 0) break;
     const auto budget = static_cast<std::uint64_t>(answer);
-    if (traced) {
-      taken = static_cast<double>(Trace(position, budget, true, true));
-      position = trace_at;
+    if (counting) {
+      taken = static_cast<double>(Count(position, budget, true, true));
+      position = counted_at;
     } else {
-      Limits limits{
-          .steps = budget, .breakpoints = walled ? walls : nullptr, .key_waiting = KeyWaiting};
+      Limits limits{.steps = budget,
+                    .breakpoints = any_breakpoints ? breakpoints : nullptr,
+                    .key_waiting = KeyWaiting};
       position = ExecVekFast(position, limits);
       taken = static_cast<double>(budget - limits.steps);
     }
@@ -114,37 +118,49 @@ EMSCRIPTEN_KEEPALIVE void vek_set_register(int i, std::int32_t value) {
 EMSCRIPTEN_KEEPALIVE std::int32_t* vek_memory() {
   return mem;
 }
-// Breakpoints: set them at vek_walls(), then say whether any is set.
-EMSCRIPTEN_KEEPALIVE bool* vek_walls() {
-  return walls;
+// Breakpoints: mark them at vek_breakpoints(), then call vek_breakpoints_set().
+EMSCRIPTEN_KEEPALIVE bool* vek_breakpoints() {
+  return breakpoints;
 }
-EMSCRIPTEN_KEEPALIVE void vek_walled(bool any) {
-  walled = any;
+EMSCRIPTEN_KEEPALIVE void vek_breakpoints_set() {
+  any_breakpoints =
+      std::find(std::begin(breakpoints), std::end(breakpoints), true) != std::end(breakpoints);
 }
 EMSCRIPTEN_KEEPALIVE std::uint32_t* vek_heat() {
   return heat;
 }
-// Sets what pauses the sliced run: `count` watched values (listed at
-// vek_watches()), and whether slices run the counting loop for them.
+// Watches: list `count` watched values at vek_watches(), then call
+// vek_watches_set(count); while any is set, slices run the counting loop.
 EMSCRIPTEN_KEEPALIVE std::int32_t* vek_watches() {
   return watches;
 }
-EMSCRIPTEN_KEEPALIVE void vek_watch(int count) {
-  watch_count = count < 0 ? 0 : count > 16 ? 16 : count;
-  traced = watch_count > 0;
+EMSCRIPTEN_KEEPALIVE void vek_watches_set(int count) {
+  watch_count = std::clamp(count, 0, kWatchLimit);
+  counting = watch_count > 0;
 }
 // Moves the waiting sliced run to position n.
 EMSCRIPTEN_KEEPALIVE void vek_seek(int n) {
   position = n;
 }
 // Runs at most max steps from n with the counting loop, its output
-// delivered; returns the steps taken. vek_traced_to() says where it stopped.
-EMSCRIPTEN_KEEPALIVE double vek_trace(int n, double max) {
-  const std::uint64_t taken = Trace(n, static_cast<std::uint64_t>(max), false, false);
+// delivered; returns the steps taken. vek_counted_to() says where it stopped.
+EMSCRIPTEN_KEEPALIVE double vek_count(int n, double max) {
+  const std::uint64_t taken = Count(n, static_cast<std::uint64_t>(max), false, false);
   console::Flush();
   return static_cast<double>(taken);
 }
-EMSCRIPTEN_KEEPALIVE int vek_traced_to() {
-  return trace_at;
+EMSCRIPTEN_KEEPALIVE int vek_counted_to() {
+  return counted_at;
+}
+// The machine's sizes: positions of the program text (the last ends the
+// run), memory cells, and watches at most.
+EMSCRIPTEN_KEEPALIVE int vek_positions() {
+  return static_cast<int>(kProgSize);
+}
+EMSCRIPTEN_KEEPALIVE int vek_cells() {
+  return static_cast<int>(kMemCells);
+}
+EMSCRIPTEN_KEEPALIVE int vek_watch_limit() {
+  return kWatchLimit;
 }
 }

@@ -1,11 +1,14 @@
 // The console area's output: bytes as they come are queued and drawn once a
-// frame as one text node, only the last LIVE characters of them; older nodes
+// frame as one text node, only the last DRAWN characters of them; older nodes
 // go, so the cost of a frame never depends on how much has been printed.
-// When the run pauses or ends, more of its output is shown at once. Bytes
-// with no printable character show as a visible symbol.
+// When the run pauses or ends, the last DRAWN characters of its output up to
+// the step shown are drawn, and earlier ones, as far back as the run keeps
+// them, as the console is scrolled up: what is laid out at once never grows
+// with the output, whatever its bytes (a control picture, which may need a
+// font of its own, can take ten times a letter's time). Bytes with no
+// printable character show as a visible symbol.
 
-const LIVE = 4000; // characters kept on screen while a run goes on
-export const SHOWN = 100000; // characters shown when it pauses or ends
+const DRAWN = 4000;
 
 // Byte to character: line end and tab as themselves, other control bytes as
 // their control picture (U+2400 on), 127 as U+2421, 128..159 as U+FFFD, the
@@ -27,14 +30,20 @@ export class Sink {
     this.queued = 0;
     this.shown = 0;
     this.stuck = true; // following the end of the output
+    this.output = null; // at a pause, the run's output (history.js), drawn from byte `from`
+    this.from = 0;
+    let was = 0;
     pre.addEventListener("scroll", () => {
       this.stuck = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 4;
+      if (pre.scrollTop < was && pre.scrollTop < pre.clientHeight) this.earlier(); // scrolled up near the top
+      was = pre.scrollTop;
     });
   }
   push(bytes) {
+    this.output = null;
     this.queue.push(bytes);
     this.queued += bytes.length;
-    while (this.queued - this.queue[0].length >= LIVE) this.queued -= this.queue.shift().length;
+    while (this.queued - this.queue[0].length >= DRAWN) this.queued -= this.queue.shift().length;
   }
   // Draws what is queued.
   draw() {
@@ -43,11 +52,11 @@ export class Sink {
     this.queue.reduce((at, part) => (bytes.set(part, at), at + part.length), 0);
     this.queue = [];
     this.queued = 0;
-    if (bytes.length > LIVE) bytes = bytes.subarray(bytes.length - LIVE);
+    if (bytes.length > DRAWN) bytes = bytes.subarray(bytes.length - DRAWN);
     const pre = this.pre;
     pre.append(glyphs(bytes));
     this.shown += bytes.length;
-    for (let excess = this.shown - LIVE; excess > 0 && pre.firstChild; ) {
+    for (let excess = this.shown - DRAWN; excess > 0 && pre.firstChild; ) {
       const node = pre.firstChild;
       const cut = Math.min(excess, node.length);
       if (cut === node.length) node.remove();
@@ -57,14 +66,36 @@ export class Sink {
     }
     if (this.stuck) pre.scrollTop = 1e9;
   }
-  // Shows exactly these bytes, the last SHOWN of them (a run's output up
-  // to some step, when it pauses or ends).
-  reset(bytes) {
+  // Shows `output` (history.js) up to byte `to`: its last DRAWN bytes, and
+  // earlier ones as the console is scrolled up.
+  show(output, to) {
     this.queue = [];
     this.queued = 0;
-    this.pre.textContent = glyphs(bytes.length > SHOWN ? bytes.subarray(bytes.length - SHOWN) : bytes);
-    this.shown = Math.min(bytes.length, SHOWN);
+    this.output = output;
+    this.from = Math.max(output.start, to - DRAWN);
+    this.pre.textContent = glyphs(output.slice(this.from, to));
+    this.shown = to - this.from;
+    while (this.pre.scrollHeight <= this.pre.clientHeight && this.earlier()); // until it can scroll
     this.pre.scrollTop = 1e9;
     this.stuck = true;
+  }
+  clear() {
+    this.queue = [];
+    this.queued = 0;
+    this.output = null;
+    this.pre.textContent = "";
+    this.shown = 0;
+  }
+  // DRAWN bytes more before what is drawn, the view kept where it was;
+  // false if there are none.
+  earlier() {
+    if (!this.output || this.from <= this.output.start) return false;
+    const to = this.from;
+    this.from = Math.max(this.output.start, to - DRAWN);
+    const pre = this.pre, height = pre.scrollHeight;
+    pre.prepend(glyphs(this.output.slice(this.from, to)));
+    this.shown += to - this.from;
+    pre.scrollTop += pre.scrollHeight - height;
+    return true;
   }
 }

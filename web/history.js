@@ -1,0 +1,101 @@
+// A run's history: its output, the last OUTPUT_KEPT bytes of it at least,
+// and a snapshot of the machine every `every` steps, at most SNAPSHOTS of
+// them: past that every other one goes and `every` doubles, so they cover
+// the whole run. Any earlier step is the nearest snapshot, then the counting
+// loop up to that step. No DOM here.
+
+const SNAPSHOTS = 256;
+const OUTPUT_KEPT = 1 << 20;
+const REGISTERS = 5; // a, b, c, d and tmp
+
+// Output bytes with their count from the start of the run.
+export class Output {
+  #kept;
+  #chunks = [];
+  #start = 0; // the first byte kept
+  #total = 0;
+
+  constructor(kept = OUTPUT_KEPT) {
+    this.#kept = kept;
+  }
+  get start() {
+    return this.#start;
+  }
+  get total() {
+    return this.#total;
+  }
+  append(bytes) {
+    if (!bytes.length) return;
+    this.#chunks.push(bytes);
+    this.#total += bytes.length;
+    while (this.#total - this.#start - this.#chunks[0].length >= this.#kept) {
+      this.#start += this.#chunks.shift().length;
+    }
+  }
+  // Bytes [from, to) as far as they are kept.
+  slice(from, to) {
+    const parts = [];
+    let at = this.#start;
+    for (const chunk of this.#chunks) {
+      const lo = Math.max(from, at), hi = Math.min(to, at + chunk.length);
+      if (lo < hi) parts.push(chunk.subarray(lo - at, hi - at));
+      at += chunk.length;
+    }
+    const all = new Uint8Array(parts.reduce((n, p) => n + p.length, 0));
+    parts.reduce((n, p) => (all.set(p, n), n + p.length), 0);
+    return all;
+  }
+  truncate(to) {
+    const kept = this.slice(this.#start, to);
+    this.#chunks = kept.length ? [kept] : [];
+    this.#total = Math.max(to, this.#start);
+  }
+}
+
+export class History {
+  #interpreter;
+  #snapshots = [];
+  #every = 1 << 16;
+  #output = new Output();
+
+  constructor(interpreter) {
+    this.#interpreter = interpreter;
+  }
+  get output() {
+    return this.#output;
+  }
+  get empty() {
+    return this.#snapshots.length === 0;
+  }
+  // The machine after `steps` steps, at `position`, `keys` keys read, if a
+  // snapshot is due.
+  note(steps, position, keys) {
+    const last = this.#snapshots.at(-1);
+    if (steps % this.#every !== 0 || (last && last.step >= steps)) return;
+    const machine = this.#interpreter;
+    this.#snapshots.push({ step: steps, position, keys, out: this.#output.total,
+      registers: Int32Array.from({ length: REGISTERS }, (_, i) => machine.register(i)), memory: machine.memory().slice() });
+    if (this.#snapshots.length > SNAPSHOTS) {
+      this.#every *= 2;
+      this.#snapshots = this.#snapshots.filter((s) => s.step % this.#every === 0);
+    }
+  }
+  // Steps to the next snapshot from `steps`.
+  due(steps) {
+    return this.#every - (steps % this.#every);
+  }
+  // Puts the machine back as at the last snapshot at or before `step`, and
+  // returns that snapshot: its step, position, keys read and output length.
+  restore(step) {
+    let snap = this.#snapshots[0];
+    for (const s of this.#snapshots) if (s.step <= step) snap = s;
+    snap.registers.forEach((v, i) => this.#interpreter.setRegister(i, v));
+    this.#interpreter.memory().set(snap.memory);
+    return snap;
+  }
+  // Going on from `steps` with `shown` bytes of output forgets what came after.
+  forget(steps, shown) {
+    this.#snapshots = this.#snapshots.filter((s) => s.step <= steps);
+    this.#output.truncate(shown);
+  }
+}

@@ -1,0 +1,64 @@
+// When a run's slices go, and how many steps each takes: slices of about
+// SLICE_MS, so Stop acts quickly, and the page's turn at least every
+// FRAME_MS of running, so it draws and answers. No DOM here.
+
+const FRAME_MS = 30;
+const SLICE_MS = 5;
+
+// A task as soon as the page has handled what waits (setTimeout would add
+// 4 ms); node has setImmediate for it.
+const soon = globalThis.setImmediate ?? (() => {
+  const channel = new MessageChannel();
+  const waiting = [];
+  channel.port1.onmessage = () => waiting.shift()();
+  return (task) => {
+    waiting.push(task);
+    channel.port2.postMessage(0);
+  };
+})();
+
+export class Scheduler {
+  #rate = 2000; // steps per ms, measured
+  #sliceAt = 0; // when the last slice started
+  #frameAt = 0; // when the page last had its turn
+  #yielding = false; // the page's turn has come
+  #resume = null; // ends a wait that is not a turn
+
+  // A slice of `taken` steps has just ended; `running` if it ran freely.
+  took(taken, running) {
+    const now = performance.now();
+    if (taken > 0 && running && now > this.#sliceAt) {
+      this.#rate = Math.max(100, 0.7 * this.#rate + 0.3 * (taken / (now - this.#sliceAt)));
+    }
+  }
+  // The run goes on freely from now.
+  started() {
+    this.#frameAt = performance.now();
+  }
+  // Steps for the next slice, at most `most`; -1 when it is the page's turn.
+  next(most) {
+    const now = performance.now();
+    if (now - this.#frameAt >= FRAME_MS) {
+      this.#yielding = true;
+      return -1;
+    }
+    this.#sliceAt = now;
+    return Math.min(most, Math.max(1000, Math.round(this.#rate * SLICE_MS)));
+  }
+  // What the run waits for after -1: the page's turn, or else wake().
+  wait() {
+    const done = (resolve) => () => {
+      this.#resume = null;
+      this.#frameAt = performance.now();
+      resolve();
+    };
+    if (this.#yielding) {
+      this.#yielding = false;
+      return new Promise((resolve) => soon(done(resolve)));
+    }
+    return new Promise((resolve) => (this.#resume = done(resolve)));
+  }
+  wake() {
+    this.#resume?.();
+  }
+}
