@@ -14,6 +14,8 @@ LINT_DEPS = clang clang-format clang-tidy
 # messages go to build/configure.log).
 CONFIGURE = mkdir -p build && cmake --log-level=WARNING >> build/configure.log --preset
 QUIET = -- --quiet
+# The version, said once: CMake's project(VERSION).
+VERSION := ${shell sed -n 's/^project(vek VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt}
 
 configure:
 	@tools/deps.sh "to build vek" $(BUILD_DEPS)
@@ -99,13 +101,14 @@ cross-check: cross
 EM_ENV = NODE_PATH=/usr/share/nodejs
 web:
 	@tools/deps.sh "to build the web playground" cmake ninja-build python3 emscripten
-	@mkdir -p build/web
+	@rm -rf build/web && mkdir -p build/web
 	@$(EM_ENV) emcmake cmake -S . -B build/emscripten -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	    --log-level=WARNING >> build/configure.log 2>&1 || { tail -20 build/configure.log; false; }
 	@$(EM_ENV) cmake --build build/emscripten -j $(JOBS) $(QUIET)
-	@cp web/index.html web/style.css web/*.js build/emscripten/vek.js build/emscripten/vek.wasm build/web/
+	@cp web/index.html web/style.css web/*.js web/manifest.webmanifest web/icon.svg build/emscripten/vek.js build/emscripten/vek.wasm build/web/
 	@python3 web/examples.py examples > build/web/examples.js
 	@python3 web/instructions.py . > build/web/instructions.js
+	@python3 web/offline.py build/web $(VERSION)
 	@echo "build/web: $$(cat build/web/* | wc -c) bytes; serve with: python3 -m http.server -d build/web"
 
 # The web build's interpreter on the pipe cases under node, then the page in
