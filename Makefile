@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test clean
+.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test dist clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
@@ -119,8 +119,42 @@ web-test: web
 	tests/run_cases.py --pipes-only --run-with node --run-with tests/web/cli.mjs build/web/vek.js $(CASES)
 	node tests/web/page.mjs build/web build/web-screenshot.png
 
+# The release: every artifact of one version in dist/, built with the presets
+# above from the last commit (DIST_DIRTY=yes packs uncommitted changes too, to
+# try them; such a dist/ is no release). Each Linux processor released is
+# DEBIAN_ARCH:PROCESSOR, built by the preset linux-PROCESSOR.
+DIST_LINUX = amd64:x86_64 i386:i686 arm64:aarch64
+DIST_PROCESSORS = $(foreach p,$(DIST_LINUX),$(lastword $(subst :, ,$(p))))
+DIST_DEPS = $(BUILD_DEPS) $(patsubst %,g++-%-linux-gnu,$(filter-out x86_64,$(DIST_PROCESSORS))) \
+    dpkg-dev esbuild
+# Every time stamp in dist/ is the last commit's.
+ifndef SOURCE_DATE_EPOCH
+export SOURCE_DATE_EPOCH := $(shell git log -1 --format=%ct 2>/dev/null)
+endif
+dist: windows web
+	@tools/deps.sh "to make the release" $(DIST_DEPS)
+	@[ "$(DIST_DIRTY)" = yes ] || [ -z "$$(git status --porcelain)" ] || \
+	    { echo "vek: make dist packs the last commit; commit or stash first (DIST_DIRTY=yes to try anyway)" >&2; false; }
+	@rm -rf dist build/stage
+	@for p in $(DIST_LINUX); do \
+	    processor=$${p#*:}; stage=build/stage/linux-$$processor; \
+	    $(CONFIGURE) linux-$$processor && \
+	    cmake --build --preset linux-$$processor -j $(JOBS) --target vek $(QUIET) && \
+	    cmake --install build/linux-$$processor --prefix $$stage --strip > /dev/null && \
+	    $$processor-linux-gnu-objcopy --remove-section=.comment $$stage/bin/vek && \
+	    tools/dist.py linux $(VERSION) $${p%%:*} $$processor $$stage || exit 1; \
+	done
+	@for bits in 32 64; do \
+	    cmake --install build/win$$bits --prefix build/stage/win$$bits --strip > /dev/null && \
+	    tools/dist.py windows $(VERSION) $$bits build/stage/win$$bits/bin/vek.exe || exit 1; \
+	done
+	@tools/dist.py web $(VERSION) build/web
+	@python3 web/single.py build/web dist/vek-playground.html
+	@tools/dist.py sums
+	@echo "dist: $$(ls dist | wc -l) files, version $(VERSION):" && ls -l dist | tail -n +2
+
 clean:
-	rm -rf build
+	rm -rf build dist
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 
