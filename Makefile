@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test dist clean
+.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test dist dist-check clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
@@ -16,6 +16,10 @@ CONFIGURE = mkdir -p build && cmake --log-level=WARNING >> build/configure.log -
 QUIET = -- --quiet
 # The version, said once: CMake's project(VERSION).
 VERSION := ${shell sed -n 's/^project(vek VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt}
+# Whether this host runs 32-bit x86 programs (yes or no), and so what the i686
+# build runs under.
+HOST_I686 = yes
+I686_EMULATOR = $(if $(filter no,$(HOST_I686)),qemu-i386)
 
 configure:
 	@tools/deps.sh "to build vek" $(BUILD_DEPS)
@@ -152,6 +156,19 @@ dist: windows web
 	@python3 web/single.py build/web dist/vek-playground.html
 	@tools/dist.py sums
 	@echo "dist: $$(ls dist | wc -l) files, version $(VERSION):" && ls -l dist | tail -n +2
+
+# What make dist wrote, as users receive it (tests/dist/check.sh): each Linux
+# processor's binaries run here or under their emulator (qemu-PROCESSOR;
+# i686 as the host allows), the Windows programs under wine.
+DIST_RUNS = $(foreach p,$(DIST_LINUX),$(p):$(call emulator,$(lastword $(subst :, ,$(p)))))
+emulator = $(if $(filter x86_64,$(1)),,$(if $(filter i686,$(1)),$(I686_EMULATOR),qemu-$(1)))
+dist-check:
+	@tools/deps.sh "to check the release" python3 git lintian man-db qemu-user nodejs chromium \
+	    wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
+	@npm ci --no-audit --no-fund --silent
+	@$(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true
+	@$(WINE_ENV) JOBS=$(JOBS) tests/dist/check.sh $(VERSION) "$(DIST_RUNS)" \
+	    "$(if $(filter yes,$(HOST_I686)),32:/usr/lib/wine/wine) 64:/usr/lib/wine/wine64"
 
 clean:
 	rm -rf build dist
