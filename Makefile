@@ -16,10 +16,14 @@ CONFIGURE = mkdir -p build && cmake --log-level=WARNING >> build/configure.log -
 QUIET = -- --quiet
 # The version, said once: CMake's project(VERSION).
 VERSION := ${shell sed -n 's/^project(vek VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt}
-# Whether this host runs 32-bit x86 programs (yes or no), and so what the i686
-# build runs under.
-HOST_I686 = yes
+
+# Whether this host starts 32-bit x86 programs (yes or no): asked once, when a
+# target first needs it, by starting a tiny i686 program; the script prints
+# one line with the answer. VEK_NO_I686=1 makes the answer no.
+HOST_I686 = $(eval HOST_I686 := $(shell tools/host-i686.sh))$(HOST_I686)
+# The i686 build: native where the host runs it, else under qemu-i386.
 I686_EMULATOR = $(if $(filter no,$(HOST_I686)),qemu-i386)
+CONFIGURE_I686 = $(CONFIGURE) linux-i686 -DVEK_I686_EMULATOR=$(I686_EMULATOR)
 
 configure:
 	@tools/deps.sh "to build vek" $(BUILD_DEPS)
@@ -40,12 +44,13 @@ test: build
 	@cmake --build --preset asan -j $(JOBS) $(QUIET)
 	ctest --preset asan -j $(JOBS)
 
-# Both tables: this machine's build, then the i686 build, also measured natively.
+# Both tables: this machine's build, then the i686 build, also measured
+# natively (under an emulator no timing means anything, so there it is not).
 bench: build
 	cmake --build --preset dev --target bench
 	@tools/deps.sh "to measure vek on i686" $(BUILD_DEPS) g++-i686-linux-gnu
-	@$(CONFIGURE) linux-i686
-	cmake --build --preset linux-i686 --target bench
+	$(if $(filter yes,$(HOST_I686)),@$(CONFIGURE_I686) && cmake --build --preset linux-i686 --target bench,\
+	    @echo "i686: not measured: this host runs no 32-bit x86 programs")
 
 # The harness for FUZZ_SECONDS, seeded from examples/ and the kept inputs;
 # what it finds lands in build/fuzz/.
@@ -69,26 +74,29 @@ windows:
 # Both Windows programs under wine, with no console: the case files' pipe
 # cases, every line end as CR LF, through vek and through vek_native (which
 # fails where native code did not run); then what the files are and what they
-# import.
+# import. Debian's 32-bit wine loader is itself a 32-bit x86 program: where
+# the host runs none, the 32-bit programs are checked but not run.
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build/wine-prefix
 CASES = tests/cases/*.cases examples/examples.cases
+WINE_RUNS = $(if $(filter yes,$(HOST_I686)),win32:/usr/lib/wine/wine) win64:/usr/lib/wine/wine64
 windows-check: windows
-	@tools/deps.sh "to run the Windows programs" python3 wine64 wine32:i386
+	@tools/deps.sh "to run the Windows programs" python3 wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
 	$(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true
-	for exe in vek vek_native; do \
-	    $(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine --pipes-only --crlf build/win32/$$exe.exe $(CASES) && \
-	    $(WINE_ENV) tests/run_cases.py --run-with /usr/lib/wine/wine64 --pipes-only --crlf build/win64/$$exe.exe $(CASES) || exit 1; \
-	done
+	for exe in vek vek_native; do for run in $(WINE_RUNS); do \
+	    $(WINE_ENV) tests/run_cases.py --run-with $${run#*:} --pipes-only --crlf build/$${run%%:*}/$$exe.exe $(CASES) || exit 1; \
+	done; done
+	$(if $(filter no,$(HOST_I686)),@echo "build/win32: vek.exe and vek_native.exe not run: this host runs no 32-bit x86 programs; nor does wine's 32-bit loader")
 	file build/win32/vek.exe | grep -q 'PE32 executable (console) Intel 80386'
 	file build/win64/vek.exe | grep -q 'PE32+ executable (console) x86-64'
 	! objdump -p build/win32/vek.exe build/win64/vek.exe | sed -n 's/.*DLL Name: //p' | \
 	    grep -viE '^(kernel32|msvcrt)\.dll$$'
 
 # Linux on other processors, linked statically: i686 into build/linux-i686
-# (runs natively here), AArch64 into build/linux-aarch64 (runs under qemu).
+# (natively where the host runs 32-bit x86 programs, else under qemu-i386),
+# AArch64 into build/linux-aarch64 (under qemu).
 cross:
 	@tools/deps.sh "to build vek for i686 and AArch64" $(BUILD_DEPS) $(CROSS_DEPS)
-	@$(CONFIGURE) linux-i686
+	@$(CONFIGURE_I686)
 	@cmake --build --preset linux-i686 -j $(JOBS) $(QUIET)
 	@$(CONFIGURE) linux-aarch64
 	@cmake --build --preset linux-aarch64 -j $(JOBS) $(QUIET)
@@ -167,8 +175,7 @@ dist-check:
 	    wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
 	@npm ci --no-audit --no-fund --silent
 	@$(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true
-	@$(WINE_ENV) JOBS=$(JOBS) tests/dist/check.sh $(VERSION) "$(DIST_RUNS)" \
-	    "$(if $(filter yes,$(HOST_I686)),32:/usr/lib/wine/wine) 64:/usr/lib/wine/wine64"
+	@$(WINE_ENV) JOBS=$(JOBS) tests/dist/check.sh $(VERSION) "$(DIST_RUNS)" "$(WINE_RUNS)"
 
 clean:
 	rm -rf build dist

@@ -8,7 +8,7 @@ namespace {
 constexpr std::array<int, 256> MakeCodes() {
   std::array<int, 256> codes{};
   codes.fill(-1);
-#define VEK_ENTRY(ch, name, effect) codes[static_cast<unsigned char>(ch)] = k##name;
+#define VEK_ENTRY(ch, name, kind, effect) codes[static_cast<unsigned char>(ch)] = k##name;
   VEK_INSTRUCTIONS(VEK_ENTRY)
   VEK_CONTROL(VEK_ENTRY)
 #undef VEK_ENTRY
@@ -19,7 +19,7 @@ constexpr std::array<int, 256> kCodes = MakeCodes();
 // Each code's character; the plan's own codes have none.
 constexpr std::array<char, kCodeCount> MakeChars() {
   std::array<char, kCodeCount> chars{};
-#define VEK_ENTRY(ch, name, effect) chars[k##name] = (ch);
+#define VEK_ENTRY(ch, name, kind, effect) chars[k##name] = (ch);
   VEK_INSTRUCTIONS(VEK_ENTRY)
   VEK_CONTROL(VEK_ENTRY)
 #undef VEK_ENTRY

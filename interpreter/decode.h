@@ -27,7 +27,7 @@
 
 // Every operation code: the twenty instructions, the three control ones, then
 // the plan's own. Whatever lists the codes expands the same three lists.
-#define VEK_CODE(ch, name, effect) k##name,
+#define VEK_CODE(ch, name, kind, effect) k##name,
 #define VEK_PLAN_CODE(name) k##name,
 enum Code : std::uint8_t {
   VEK_INSTRUCTIONS(VEK_CODE) VEK_CONTROL(VEK_CODE) VEK_PLAN_CODES(VEK_PLAN_CODE)

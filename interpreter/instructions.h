@@ -1,6 +1,6 @@
-// The whole VEK instruction set. Each entry is X(character, name, effect);
-// the effects act on a, b, c, d, tmp and mem, which a run loop may shadow with
-// locals of the same names. Every byte not listed here is a no-op.
+// The whole VEK instruction set. Each entry is X(character, name, kind,
+// effect); the effects act on a, b, c, d, tmp and mem, which a run loop may
+// shadow with locals of the same names. Every byte not listed here is a no-op.
 #pragma once
 
 #include <cstdint>
@@ -32,44 +32,50 @@ constexpr void DigitSplit(std::int32_t& ra, std::int32_t& rb, std::int32_t rc) {
   ra = WrapSub(ra, mod) / 10 + '0';
 }
 
+// What an instruction deals with: the page colours and describes it by this,
+// and a bounded run may stop before one of kind Input, which waits for a key.
+enum class Kind : std::uint8_t { Arith, Copy, Memory, Output, Input, Flow };
+
 // Twenty instructions that always go on at the next position.
-#define VEK_INSTRUCTIONS(X)                      \
-  X('!', IncA, a = WrapAdd(a, 1))                \
-  X('*', IncB, b = WrapAdd(b, 1))                \
-  X('<', DecA, a = WrapSub(a, 1))                \
-  X(')', DecB, b = WrapSub(b, 1))                \
-  X('@', CopyAB, c = a; d = b)                   \
-  X('&', CopyCD, a = c; b = d)                   \
-  X('%', Dup, b = a; d = c)                      \
-  X('{', SwapAB, tmp = a; a = b; b = tmp)        \
-  X('}', SwapCD, tmp = c; c = d; d = tmp)        \
-  X('.', PutA, console::PutChar(a))              \
-  X(',', KeyA, a = console::ReadKey())           \
-  X(':', PutB, console::PutChar(b))              \
-  X(';', KeyB, b = console::ReadKey())           \
-  X('#', Split, DigitSplit(a, b, c))             \
-  X('N', Null, console::PutLine("NULL"))         \
-  X('$', ClearA, a = 0)                          \
-  X('(', Store, MemStore(a, d))                  \
-  X('>', Load, d = MemLoad(a))                   \
-  X('-', AddB, a = WrapAdd(a, b)) /* '-' adds */ \
-  X('+', SubB, a = WrapSub(a, b)) /* '+' subtracts */
+#define VEK_INSTRUCTIONS(X)                             \
+  X('!', IncA, Arith, a = WrapAdd(a, 1))                \
+  X('*', IncB, Arith, b = WrapAdd(b, 1))                \
+  X('<', DecA, Arith, a = WrapSub(a, 1))                \
+  X(')', DecB, Arith, b = WrapSub(b, 1))                \
+  X('@', CopyAB, Copy, c = a; d = b)                    \
+  X('&', CopyCD, Copy, a = c; b = d)                    \
+  X('%', Dup, Copy, b = a; d = c)                       \
+  X('{', SwapAB, Copy, tmp = a; a = b; b = tmp)         \
+  X('}', SwapCD, Copy, tmp = c; c = d; d = tmp)         \
+  X('.', PutA, Output, console::PutChar(a))             \
+  X(',', KeyA, Input, a = console::ReadKey())           \
+  X(':', PutB, Output, console::PutChar(b))             \
+  X(';', KeyB, Input, b = console::ReadKey())           \
+  X('#', Split, Arith, DigitSplit(a, b, c))             \
+  X('N', Null, Output, console::PutLine("NULL"))        \
+  X('$', ClearA, Arith, a = 0)                          \
+  X('(', Store, Memory, MemStore(a, d))                 \
+  X('>', Load, Memory, d = MemLoad(a))                  \
+  X('-', AddB, Arith, a = WrapAdd(a, b)) /* '-' adds */ \
+  X('+', SubB, Arith, a = WrapSub(a, b)) /* '+' subtracts */
 
 // The three that change the flow. JUMP(target) leaves the step and goes on at
 // target; STOP() ends the run.
-#define VEK_CONTROL(X)                     \
-  X('?', Jump, JUMP(a))                    \
-  X('=', JumpIfEqual, if (c == d) JUMP(a)) \
-  X('^', Stop, console::PutLine("STOP"); STOP())
-
-// The instructions that wait for a key: a bounded run may stop before them.
-constexpr bool ReadsKey(char ch) {
-  return ch == ',' || ch == ';';
-}
+#define VEK_CONTROL(X)                           \
+  X('?', Jump, Flow, JUMP(a))                    \
+  X('=', JumpIfEqual, Flow, if (c == d) JUMP(a)) \
+  X('^', Stop, Flow, console::PutLine("STOP"); STOP())
 
 // Whether a byte is one of the 23 instructions; every other byte is a no-op.
 constexpr bool IsInstruction(char ch) {
-#define VEK_IS(c, name, effect) ch == (c) ||
+#define VEK_IS(c, name, kind, effect) ch == (c) ||
   return VEK_INSTRUCTIONS(VEK_IS) VEK_CONTROL(VEK_IS) false;
 #undef VEK_IS
+}
+
+// Whether a byte is an instruction that waits for a key.
+constexpr bool ReadsKey(char ch) {
+#define VEK_READS(c, name, kind, effect) (ch == (c) && Kind::kind == Kind::Input) ||
+  return VEK_INSTRUCTIONS(VEK_READS) VEK_CONTROL(VEK_READS) false;
+#undef VEK_READS
 }

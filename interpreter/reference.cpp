@@ -23,7 +23,7 @@ std::uint64_t Run(int n, std::uint64_t max) {
 #define STOP()  \
   stop_at = -1; \
   return count
-#define STEP(ch, name, effect) \
+#define STEP(ch, name, kind, effect) \
   case ch: {                   \
     effect;                    \
     break;                     \

@@ -68,7 +68,7 @@ void ExecVekFast(int n) {
 #endif
 
 #if VEK_COMPUTED_GOTO
-#define VEK_LABEL(ch, name, effect) &&L_##name,
+#define VEK_LABEL(ch, name, kind, effect) &&L_##name,
 #define VEK_PLAN_LABEL(name) &&L_##name,
   static const void* const kLabels[] = {VEK_INSTRUCTIONS(VEK_LABEL) VEK_CONTROL(VEK_LABEL)
                                             VEK_PLAN_CODES(VEK_PLAN_LABEL)};
@@ -117,7 +117,7 @@ resume:
     switch (op->code) {
 #endif
 
-#define VEK_HANDLER(ch, name, effect) \
+#define VEK_HANDLER(ch, name, kind, effect) \
   CASE(name) : {                      \
     effect;                           \
     THEN();                           \
@@ -131,7 +131,7 @@ resume:
   // ? = ^ from the table; = goes on to the next operation when it does not jump.
 #define JUMP(target) GO(Target(target))
 #define STOP() goto end
-#define VEK_HANDLER(ch, name, effect) \
+#define VEK_HANDLER(ch, name, kind, effect) \
   CASE(name) : {                      \
     effect;                           \
     GO_TO(op->to);                    \

@@ -80,6 +80,10 @@ class CaseError(Exception):
     """A case file the runner cannot read: it fails the whole run."""
 
 
+class CannotStart(Exception):
+    """The binary (or what runs it) cannot be started: its cases stop there."""
+
+
 def cases(path):
     """Yields (name, values, steps) for each run the file asks for."""
     where = os.path.basename(path)
@@ -162,29 +166,38 @@ class Run:
             fds[0], feed = os.pipe()
             threading.Thread(target=self.feed, args=(feed, raw(stdin)), daemon=True).start()
         pestered = any(key == "pester" for key, _ in steps)
+        failed, report = os.pipe2(os.O_CLOEXEC)  # says why exec failed; closed once it succeeds
         self.pid = os.fork()
         if self.pid == 0:
-            self.child(argv, fds, pestered)
+            self.child(argv, fds, pestered, report)
+        os.close(report)
         for fd in set(fds.values()) - {None, self.err.fileno(), self.file.fileno()}:
             os.close(fd)
+        with open(failed, "rb") as why:
+            if why := why.read().decode():
+                os.waitpid(self.pid, 0)
+                raise CannotStart(f"cannot start {argv[0]} ({why})")
         if self.master is not None:
             os.set_blocking(self.master, False)
 
-    def child(self, argv, fds, pestered):
+    def child(self, argv, fds, pestered, report):
         try:
             os.setsid()
             for target, fd in fds.items():
                 os.close(target) if fd is None else os.dup2(fd, target)
             if self.terminal and self.values.get("controlling", True):
                 fcntl.ioctl(2, termios.TIOCSCTTY, 0)  # standard error is the terminal
-            os.closerange(3, 1024)
+            os.closerange(3, report), os.closerange(report + 1, 1024)
             for sig in (signal.SIGPIPE, signal.SIGINT, signal.SIGQUIT, signal.SIGHUP):
                 signal.signal(sig, signal.SIG_DFL)
             for sig in self.values.get("ignore", ()):
                 signal.signal(sig, signal.SIG_IGN)
             if pestered:  # stop signals hang the leak checker's stop-the-world at exit
                 os.environ["ASAN_OPTIONS"] = os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0"
-            os.execvp(argv[0], argv)
+            try:
+                os.execvp(argv[0], argv)
+            except OSError as e:
+                os.write(report, e.strerror.encode())
         finally:
             os._exit(127)
 
@@ -361,7 +374,11 @@ def main(argv):
             skipped += 1
             continue
         command = args.run_with + [os.path.abspath(args.binary)] + values.get("args", [])
-        wrong = Run(command, values, steps, args.crlf, args.pipes_only).check()
+        try:
+            wrong = Run(command, values, steps, args.crlf, args.pipes_only).check()
+        except CannotStart as e:
+            print(f"run_cases: {e}")
+            return 1
         passed, failed = passed + (not wrong), failed + bool(wrong)
         if wrong:
             print(f"FAILED {os.path.basename(path)}: {name}: {'; '.join(wrong)}")

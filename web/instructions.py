@@ -1,6 +1,5 @@
 """Writes instructions.js for the page: the 23 instructions from
-interpreter/instructions.h, each with its kind (told by what its effect
-touches) and the README's description and example. Fails when the two
+interpreter/instructions.h, each with its kind (the table's column) and the README's description and example. Fails when the two
 disagree, so the page can never describe an instruction set that is not
 the interpreter's."""
 import json
@@ -15,22 +14,12 @@ readme = (root / "README.md").read_text()
 
 def entries(macro):
     body = re.search(rf"#define {macro}\(X\)(.*?)\n\n", header, re.S).group(1)
-    return re.findall(r"X\('(.)', (\w+), (.*?)\)\s*(?:/\*.*?\*/)?\s*\\?\n", body + "\n")
-
-
-def kind(effect, control):
-    if control:
-        return "flow"
-    for word, name in (("ReadKey", "input"), ("Put", "output"), ("Mem", "memory"),
-                       ("Wrap", "arith"), ("DigitSplit", "arith"), ("= 0", "arith")):
-        if word in effect:
-            return name
-    return "copy"
+    return re.findall(r"X\('(.)', (\w+), (\w+), (.*?)\)\s*(?:/\*.*?\*/)?\s*\\?\n", body + "\n")
 
 
 table = {m[0]: (m[1], m[2]) for m in re.findall(r"^\| `(.)` \| (.+?) \| (.+?) \|$", readme, re.M)}
-found = [(ch, name, kind(effect, control)) for control, macro in ((False, "VEK_INSTRUCTIONS"), (True, "VEK_CONTROL"))
-         for ch, name, effect in entries(macro)]
+found = [(ch, name, kind.lower()) for macro in ("VEK_INSTRUCTIONS", "VEK_CONTROL")
+         for ch, name, kind, effect in entries(macro)]
 if len(found) != 23 or sorted(ch for ch, _, _ in found) != sorted(table):
     sys.exit(f"instructions.py: the header lists {[f[0] for f in found]}, the README {sorted(table)}")
 plain = lambda text: re.sub(r"\*\*(\w+)\*\*", r"\1", text).replace("`", "")

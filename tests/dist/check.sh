@@ -9,7 +9,7 @@
 # same bytes. One line per check, a count at the end.
 #   check.sh VERSION LINUX WINDOWS
 # LINUX: DEBIAN_ARCH:PROCESSOR:EMULATOR words (no EMULATOR: it runs here).
-# WINDOWS: BITS:WINE_LOADER words for the Windows programs this host runs.
+# WINDOWS: winBITS:WINE_LOADER words for the Windows programs this host runs.
 set -uo pipefail
 version=$1 linux=$2 windows=$3
 cases=(tests/cases/*.cases examples/examples.cases)
@@ -130,7 +130,7 @@ for bits in 32 64; do
       has "$scratch/$top/$top" vek.exe README.txt LICENSE.txt examples/hello.vek'
   check "$top.zip: its text files have CR LF" \
     eval 'crlf $(find "$scratch/$top/$top" -type f ! -name "*.exe")'
-  loader=$(printf '%s\n' $windows | sed -n "s/^$bits://p")
+  loader=$(printf '%s\n' $windows | sed -n "s/^win$bits://p")
   if [ -n "$loader" ]; then
     check "$top.zip: vek.exe passes the pipe cases under wine" \
       tests/run_cases.py --pipes-only --crlf --run-with "$loader" "$scratch/$top/$top/vek.exe" "${cases[@]}"
