@@ -13,9 +13,8 @@ self.addEventListener("install", (event) => {
 
 self.addEventListener("activate", (event) => {
   const old = (name) => name.startsWith(PREFIX) && name !== CACHE;
-  event.waitUntil(caches.keys()
-    .then((names) => Promise.all(names.filter(old).map((name) => caches.delete(name))))
-    .then(() => self.clients.claim()));
+  // No claim of pages already open: what they loaded stays theirs.
+  event.waitUntil(caches.keys().then((names) => Promise.all(names.filter(old).map((name) => caches.delete(name)))));
 });
 
 // The kept files first (links carry their program after the #, which is not
