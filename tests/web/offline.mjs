@@ -46,7 +46,8 @@ const journeys = {
     const page = await context.newPage();
     await page.goto(`http://127.0.0.1:${port}/`);
     await page.waitForSelector("body[data-ready=yes]", { timeout: 30000 });
-    await page.evaluate(() => navigator.serviceWorker.ready); // installed: the files are kept
+    await page.evaluate(() => Promise.race([navigator.serviceWorker.ready, // installed: the files are kept
+      new Promise((_, fail) => setTimeout(() => fail(new Error("no service worker")), 30000))]));
     server.kill();
     await new Promise((done) => server.on("exit", done));
     await context.setOffline(true);
