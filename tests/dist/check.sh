@@ -79,7 +79,7 @@ runs() { # BINARY EMULATOR
 native() { # BINARY PROCESSOR
   local qemu=qemu-${2/i686/i386}
   printf '!^\n' | setsid -w $qemu -strace "$1" 2>&1 > /dev/null | grep 'mprotect(.*PROT_EXEC' &&
-    ! $qemu -strace "$1" x 2>&1 > /dev/null | grep 'PROT_EXEC'
+    ! $qemu -strace "$1" x 2>&1 > /dev/null | grep 'PROT_EXEC' || { echo "no code made executable on a run"; false; }
 }
 
 has() { # FOLDER FILE...
