@@ -40,8 +40,9 @@ artifacts() {
 }
 
 sums() {
-  diff <(ls dist | grep -vx SHA256SUMS) <(sed 's/^[0-9a-f]*  //' dist/SHA256SUMS) &&
-    (cd dist && sha256sum --strict -c SHA256SUMS)
+  local listed=0
+  diff <(ls dist | grep -vx SHA256SUMS) <(sed 's/^[0-9a-f]*  //' dist/SHA256SUMS) || listed=1
+  (cd dist && sha256sum --strict --quiet -c SHA256SUMS) && [ $listed = 0 ]
 }
 
 fields() { # DEB ARCH
@@ -129,7 +130,7 @@ for bits in 32 64; do
     eval 'python3 -m zipfile -e "dist/$top.zip" "$scratch/$top" &&
       has "$scratch/$top/$top" vek.exe README.txt LICENSE.txt examples/hello.vek'
   check "$top.zip: its text files have CR LF" \
-    eval 'crlf $(find "$scratch/$top/$top" -type f ! -name "*.exe")'
+    eval 'crlf "$scratch/$top/$top/README.txt" $(find "$scratch/$top/$top" -type f ! -name "*.exe")'
   loader=$(printf '%s\n' $windows | sed -n "s/^win$bits://p")
   if [ -n "$loader" ]; then
     check "$top.zip: vek.exe passes the pipe cases under wine" \
