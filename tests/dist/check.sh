@@ -46,12 +46,12 @@ sums() {
 }
 
 fields() { # DEB ARCH
-  local field
+  local name
   field() { dpkg-deb --field "$1" "$2"; }
   [ "$(field "$1" Package)" = vek ] && [ "$(field "$1" Version)" = "$version" ] &&
     [ "$(field "$1" Architecture)" = "$2" ] || return 1
-  for field in Maintainer Installed-Size Section Priority; do
-    [ -n "$(field "$1" $field)" ] || { echo "no $field"; return 1; }
+  for name in Maintainer Installed-Size Section Priority; do
+    [ -n "$(field "$1" $name)" ] || { echo "no $name"; return 1; }
   done
   # A short description and a long one.
   [ "$(field "$1" Description | wc -l)" -gt 2 ] || { echo "no long description"; return 1; }
