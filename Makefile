@@ -8,7 +8,7 @@ BUILD_DEPS = cmake ninja-build g++ python3
 FUZZ_DEPS = clang libclang-rt-14-dev
 WINDOWS_DEPS = g++-mingw-w64-i686 g++-mingw-w64-x86-64 file binutils
 # Debian's cross compilers (g++-multilib cannot be installed beside the AArch64 one).
-CROSS_DEPS = g++-i686-linux-gnu g++-aarch64-linux-gnu qemu-user
+CROSS_DEPS = g++-i686-linux-gnu g++-aarch64-linux-gnu g++-riscv64-linux-gnu qemu-user
 LINT_DEPS = clang clang-format clang-tidy
 # Configure and build quietly: warnings and errors only (cmake's own
 # messages go to build/configure.log).
@@ -93,20 +93,22 @@ windows-check: windows
 
 # Linux on other processors, linked statically: i686 into build/linux-i686
 # (natively where the host runs 32-bit x86 programs, else under qemu-i386),
-# AArch64 into build/linux-aarch64 (under qemu).
+# AArch64 and RISC-V 64 into build/linux-aarch64 and build/linux-riscv64
+# (under qemu).
+EMULATED = aarch64 riscv64
 cross:
-	@tools/deps.sh "to build vek for i686 and AArch64" $(BUILD_DEPS) $(CROSS_DEPS)
+	@tools/deps.sh "to build vek for i686, AArch64 and RISC-V 64" $(BUILD_DEPS) $(CROSS_DEPS)
 	@$(CONFIGURE_I686)
 	@cmake --build --preset linux-i686 -j $(JOBS) $(QUIET)
-	@$(CONFIGURE) linux-aarch64
-	@cmake --build --preset linux-aarch64 -j $(JOBS) $(QUIET)
+	@for arch in $(EMULATED); do \
+	    $(CONFIGURE) linux-$$arch && cmake --build --preset linux-$$arch -j $(JOBS) $(QUIET) || exit 1; \
+	done
 
-# Both builds' tests: the case files through every binary (under qemu the
-# pipe cases), vek_native where the build has a back end, and the harness
-# replay.
+# Each build's tests: the case files through every binary, vek_native (the
+# build's back end runs), and the harness replay.
 cross-check: cross
 	ctest --preset linux-i686 -j $(JOBS)
-	ctest --preset linux-aarch64 -j $(JOBS)
+	for arch in $(EMULATED); do ctest --preset linux-$$arch -j $(JOBS) || exit 1; done
 
 # The web playground: static files in build/web/ for any plain web server.
 # Debian's emscripten finds its optimiser's modules through NODE_PATH.
@@ -135,7 +137,7 @@ web-test: web
 # above from the last commit (DIST_DIRTY=yes packs uncommitted changes too, to
 # try them; such a dist/ is no release). Each Linux processor released is
 # DEBIAN_ARCH:PROCESSOR, built by the preset linux-PROCESSOR.
-DIST_LINUX = amd64:x86_64 i386:i686 arm64:aarch64
+DIST_LINUX = amd64:x86_64 i386:i686 arm64:aarch64 riscv64:riscv64
 DIST_PROCESSORS = $(foreach p,$(DIST_LINUX),$(lastword $(subst :, ,$(p))))
 DIST_DEPS = $(BUILD_DEPS) $(patsubst %,g++-%-linux-gnu,$(filter-out x86_64,$(DIST_PROCESSORS))) \
     dpkg-dev esbuild
@@ -181,14 +183,16 @@ clean:
 	rm -rf build dist
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
+CROSS_LINTED = native/a64/a64.cpp native/rv64/rv64.cpp
 
 .PHONY: lint
 lint:
 	@tools/deps.sh "to lint vek" $(BUILD_DEPS) $(LINT_DEPS)
 	clang-format --dry-run -Werror $(SOURCES)
 	cmake -S . -B build/lint -DCMAKE_CXX_COMPILER=clang++ > /dev/null
-	clang-tidy -p build/lint --quiet $(filter-out console/windows.cpp console/wasm.cpp web/module.cpp,$(filter %.cpp,$(SOURCES)))
-	@# The AArch64 back end compiles to nothing here: checked as the cross build sees it.
-	@tools/deps.sh "to lint the AArch64 back end" g++-aarch64-linux-gnu
-	@$(CONFIGURE) linux-aarch64
-	clang-tidy -p build/linux-aarch64 --quiet interpreter/aarch64.cpp
+	clang-tidy -p build/lint --quiet $(filter-out console/windows.cpp console/wasm.cpp web/module.cpp native/pages_windows.cpp native/none.cpp $(CROSS_LINTED),$(filter %.cpp,$(SOURCES)))
+	@# The other processors' back ends are not built here: checked as their cross builds see them.
+	@tools/deps.sh "to lint the other back ends" g++-aarch64-linux-gnu g++-riscv64-linux-gnu
+	@for arch in $(EMULATED); do $(CONFIGURE) linux-$$arch || exit 1; done
+	clang-tidy -p build/linux-aarch64 --quiet native/a64/a64.cpp
+	clang-tidy -p build/linux-riscv64 --quiet native/rv64/rv64.cpp

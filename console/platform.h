@@ -24,10 +24,4 @@ void Close();
 // Ends the process at once, terminal restored, with status 1.
 [[noreturn]] void Abandon();
 
-// Pages for generated code: readable and writable until sealed, then
-// readable and executable, never both. nullptr or false where refused.
-void* CodeMap(std::size_t size);
-bool CodeSeal(void* code, std::size_t size);
-void CodeUnmap(void* code, std::size_t size);
-
 }  // namespace platform

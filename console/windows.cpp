@@ -61,19 +61,4 @@ void Close() {}
 void Abandon() {
   std::_Exit(1);
 }
-
-void* CodeMap(std::size_t size) {
-  return VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-}
-
-bool CodeSeal(void* code, std::size_t size) {
-  DWORD old = 0;
-  return VirtualProtect(code, size, PAGE_EXECUTE_READ, &old) != 0 &&
-         FlushInstructionCache(GetCurrentProcess(), code, size) != 0;
-}
-
-void CodeUnmap(void* code, std::size_t /*size*/) {
-  VirtualFree(code, 0, MEM_RELEASE);
-}
-
 }  // namespace platform

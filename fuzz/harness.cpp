@@ -21,10 +21,10 @@
 #include "console/console.h"
 #include "console/platform.h"
 #include "dialogue/dialogue.h"
-#include "interpreter/bound.h"
+#include "interpreter/limits.h"
+#include "interpreter/loops.h"
 #include "interpreter/machine.h"
-#include "interpreter/native.h"
-#include "interpreter/reference.h"
+#include "native/native.h"
 
 namespace {
 
@@ -72,6 +72,15 @@ void Abandon() {
 }
 }  // namespace platform
 
+// The dialogue's run, as the product's ExecVek runs it, but bounded: a
+// made-up program may loop forever.
+void ExecVek(int n) {
+  Limits limits{.jumps = 300};
+  if (ExecVekNative(n, limits)) return;
+  limits = Limits{.steps = 20000};
+  ExecVekFast(n, limits);
+}
+
 namespace {
 
 template <typename T>
@@ -101,36 +110,40 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   }
   const std::size_t keys = std::min<std::size_t>(Take<std::uint8_t>(data, size), size);
   Reset({reinterpret_cast<const char*>(data), keys}, 1);
+  // With steps a multiple of 5, output flushed after every byte, as on a terminal.
+  console::out_limit = steps % 5 == 0 ? 1 : console::kOutSize;
   data += keys;
   size -= keys;
   std::copy_n(data, std::min(size, kProgSize), prog);
-  const std::uint64_t jumps = steps / 64;  // a jump may take up to 700 steps
-  step_budget = steps;
-  jump_budget = jumps;
+  Limits limits;
+  limits.steps = steps;
+  limits.jumps = steps / 64;  // a jump may take up to 700 steps
   // With steps a multiple of 3, breakpoints on every 13th position: both
   // step-bounded loops stop before the first one they reach.
-  bool walls[kProgSize + 1];
-  for (int p = 0; p <= static_cast<int>(kProgSize); ++p) walls[p] = p % 13 == steps % 13;
-  stop_before = steps % 3 == 0 ? walls : nullptr;
-  stop_at = 0;
+  bool breakpoints[kProgSize + 1];
+  for (int p = 0; p <= static_cast<int>(kProgSize); ++p) breakpoints[p] = p % 13 == steps % 13;
+  if (steps % 3 == 0) limits.breakpoints = breakpoints;
   // With odd steps, the web page's way with key reads: a key is waiting, or
   // none is and both step-bounded loops stop before the first key read.
-  key_hook = steps % 4 == 1   ? +[] { return true; }
-             : steps % 4 == 3 ? +[] { return false; }
-                              : nullptr;
+  limits.key_waiting = steps % 4 == 1   ? +[] { return true; }
+                       : steps % 4 == 3 ? +[] { return false; }
+                                        : nullptr;
+  int where = 0;
   switch (loop) {
-    case kFast: ExecVekFast(start); break;
+    case kFast: where = ExecVekFast(start, limits); break;
     case kNative:  // a build with a back end must run it: no fallback hides a broken one
-      if (!ExecVekNative(start)) std::abort();
+      if (!ExecVekNative(start, limits)) std::abort();
       break;
-    case kReferenceSteps: ExecVekSteps(start, steps); break;
-    case kReferenceJumps: ExecVekJumps(start, jumps); break;
+    case kReferenceSteps:
+      limits.jumps = UINT64_MAX;
+      where = ExecVekReference(start, limits);
+      break;
+    case kReferenceJumps:  // native code honours only the jumps
+      limits = Limits{.jumps = limits.jumps};
+      ExecVekReference(start, limits);
+      break;
   }
-  step_budget = jump_budget = UINT64_MAX;
-  stop_before = nullptr;
-  key_hook = nullptr;
   console::Flush();
-  const int where = loop == kFast || loop == kReferenceSteps ? stop_at : 0;
   return {output, {a, b, c, d}, {std::begin(mem), std::end(mem)}, input.size(), where};
 }
 
@@ -138,16 +151,13 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (Run(data, size, kFast) != Run(data, size, kReferenceSteps)) std::abort();
-  if (kNativeCode != nullptr && Run(data, size, kNative) != Run(data, size, kReferenceJumps)) {
+  if (NativeCode() != nullptr && Run(data, size, kNative) != Run(data, size, kReferenceJumps)) {
     std::abort();
   }
 
   Reset({reinterpret_cast<const char*>(data), size}, 4096);
   ResetMachine();  // as in a new process
-  step_budget = 20000;
-  jump_budget = 300;
   if (Dialogue(1) != 0) std::abort();
-  step_budget = jump_budget = UINT64_MAX;
   if (!std::string_view(output).ends_with("\nProgram was end.\n")) std::abort();
   // prog holds the first word of the input, at most 700 bytes, and 0 after it.
   std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -80,16 +80,20 @@ Op Fuse(Op op, const Op& after) {
 
 }  // namespace
 
+char InstructionOf(Code code) {
+  return kChars[code];
+}
+
 bool ReadsKey(Code code) {
   return ReadsKey(kChars[code]);
 }
 
-void Decode(const char* text, Op* ops, const bool* walls) {
+void Decode(const char* text, Op* ops, const bool* breakpoints) {
   ops[kEndPos] = Op{kEnd, false, static_cast<std::uint16_t>(kEndPos), 0, 0, 0, 0};
-  // Stands for the operation at a wall: nothing folds into it.
-  constexpr Op kWall{kEnd, false, 0, 0, 0, 0, 0};
+  // Stands for the operation at a breakpoint: nothing folds into it.
+  constexpr Op kBreakpoint{kEnd, false, 0, 0, 0, 0, 0};
   const auto at = [&](int pos) -> const Op& {
-    return walls != nullptr && walls[pos] ? kWall : ops[pos];
+    return breakpoints != nullptr && breakpoints[pos] ? kBreakpoint : ops[pos];
   };
   for (int p = kEndPos - 1; p >= 0; --p) {
     const Op& after = at(p + 1);
@@ -99,8 +103,8 @@ void Decode(const char* text, Op* ops, const bool* walls) {
     if (AddsToA(ch) != 0 || AddsToB(ch) != 0) {  // ! < * ) fold into what follows
       op = Fold(after, p + 1, AddsToA(ch), AddsToB(ch));
     } else if (code < 0) {  // a no-op: this position acts as the next operation, one step later
-      op = &after == &kWall ? Plain(kAdd, p + 1) : after;
-      op.steps = static_cast<std::uint16_t>(&after == &kWall ? 1 : op.steps + 1);
+      op = &after == &kBreakpoint ? Plain(kAdd, p + 1) : after;
+      op.steps = static_cast<std::uint16_t>(&after == &kBreakpoint ? 1 : op.steps + 1);
     } else if (code >= kJump) {  // ? = ^ (after the twenty) absorb nothing
       op = Plain(static_cast<Code>(code), p + 1);
     } else {

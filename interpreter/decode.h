@@ -64,6 +64,8 @@ constexpr std::int32_t AddsToB(char ch) {
   return ch == '*' ? 1 : ch == ')' ? -1 : 0;
 }
 
+// The instruction an operation code stands for; 0 for the plan's own.
+char InstructionOf(Code code);
 // Whether an operation waits for a key: the instruction set says which.
 bool ReadsKey(Code code);
 
@@ -72,7 +74,7 @@ constexpr int Target(std::int32_t pos) {
   return static_cast<std::uint32_t>(pos) <= static_cast<std::uint32_t>(kEndPos) ? pos : kEndPos;
 }
 
-// Fills ops[0..700] from text (700 bytes). Positions marked in walls (701
-// entries, may be null) are reached by dispatch: nothing folds or fuses
+// Fills ops[0..700] from text (700 bytes). Positions marked as breakpoints
+// (701 entries, may be null) are reached by dispatch: nothing folds or fuses
 // across them, so a run can stop there.
-void Decode(const char* text, Op* ops, const bool* walls = nullptr);
+void Decode(const char* text, Op* ops, const bool* breakpoints = nullptr);

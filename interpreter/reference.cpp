@@ -1,44 +1,44 @@
-#include "interpreter/reference.h"
-
-#include "interpreter/bound.h"
+// The straightforward run loop: one switch per step over prog itself.
 #include "interpreter/instructions.h"
+#include "interpreter/loops.h"
 #include "interpreter/machine.h"
 
 namespace {
 
-enum class Bound { kNone, kSteps, kJumps };
-
-// With a bound, stops after max steps (or before a key read with no key
-// waiting), or instead of the jump past max jumps.
-template <Bound kBound>
-std::uint64_t Run(int n, std::uint64_t max) {
-  std::uint64_t count = 0;
+template <bool kBounded>
+int Run(int n, Limits* limits) {
+  std::uint64_t steps = 0;
+  std::uint64_t jumps = 0;
+  if constexpr (kBounded) steps = limits->steps, jumps = limits->jumps;
+  const auto stop = [&](int at) {
+    if constexpr (kBounded) limits->steps = steps, limits->jumps = jumps;
+    return at;
+  };
   // One loop over the current position; a jump is a plain assignment to n.
-#define JUMP(target)                                           \
-  {                                                            \
-    if (kBound == Bound::kJumps && count++ == max) return max; \
-    n = (target);                                              \
-    continue;                                                  \
+#define JUMP(target)                                  \
+  {                                                   \
+    if constexpr (kBounded) {                         \
+      if (jumps == 0) return stop(n); /* not taken */ \
+      --jumps;                                        \
+    }                                                 \
+    n = (target);                                     \
+    continue;                                         \
   }
-#define STOP()  \
-  stop_at = -1; \
-  return count
+#define STOP() return stop(-1)
 #define STEP(ch, name, kind, effect) \
-  case ch: {                   \
-    effect;                    \
-    break;                     \
+  case ch: {                         \
+    effect;                          \
+    break;                           \
   }
   while (n >= 0 && n < static_cast<int>(kProgSize)) {
-    if constexpr (kBound == Bound::kSteps) {
-      const bool key = key_hook != nullptr && ReadsKey(prog[n]);
-      const bool wall = stop_before != nullptr && count > 0 && stop_before[n];
-      const bool changed = step_hook != nullptr && count > 0 && !step_hook();
-      if (count == max || (key && !key_hook()) || wall || changed) {
-        stop_at = n;
-        return count;
-      }
-      ++count;
-      if (step_counts != nullptr) ++step_counts[n];
+    if constexpr (kBounded) {
+      const bool first = steps == limits->steps;
+      const bool key = limits->key_waiting != nullptr && ReadsKey(prog[n]);
+      const bool marked = limits->breakpoints != nullptr && !first && limits->breakpoints[n];
+      const bool changed = limits->go_on != nullptr && !first && !limits->go_on();
+      if (steps == 0 || (key && !limits->key_waiting()) || marked || changed) return stop(n);
+      --steps;
+      if (limits->counts != nullptr) ++limits->counts[n];
     }
     switch (prog[n]) {
       VEK_INSTRUCTIONS(STEP)
@@ -50,20 +50,15 @@ std::uint64_t Run(int n, std::uint64_t max) {
 #undef STEP
 #undef STOP
 #undef JUMP
-  stop_at = -1;
-  return count;
+  return stop(-1);
 }
 
 }  // namespace
 
 void ExecVekReference(int n) {
-  Run<Bound::kNone>(n, 0);
+  Run<false>(n, nullptr);
 }
 
-std::uint64_t ExecVekSteps(int n, std::uint64_t max_steps) {
-  return Run<Bound::kSteps>(n, max_steps);
-}
-
-void ExecVekJumps(int n, std::uint64_t max_jumps) {
-  Run<Bound::kJumps>(n, max_jumps);
+int ExecVekReference(int n, Limits& limits) {
+  return Run<true>(n, &limits);
 }

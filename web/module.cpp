@@ -9,10 +9,9 @@
 
 #include "console/console.h"
 #include "dialogue/dialogue.h"
-#include "interpreter/bound.h"
+#include "interpreter/limits.h"
+#include "interpreter/loops.h"
 #include "interpreter/machine.h"
-#include "interpreter/native.h"
-#include "interpreter/reference.h"
 
 // clang-format off
 EM_JS(double, JsNextSlice, (int n, double taken), { return Module.vek.nextSlice(n, taken); });
@@ -55,20 +54,14 @@ bool Unchanged() {
 // `breaking`, before a breakpoint other than the one it starts at. Like the
 // bounded loops, it stops before a key read while no key is waiting.
 std::uint64_t Trace(int n, std::uint64_t max, bool watching, bool breaking) {
-  const auto* const walls_before = stop_before;
-  const auto key_hook_before = key_hook;
   for (int i = 0; i < watch_count; ++i) before[i] = Watched(watches[i]);
-  stop_before = breaking ? walls : nullptr;
-  key_hook = KeyWaiting;
-  step_hook = watching && watch_count > 0 ? Unchanged : nullptr;
-  step_counts = heat;
-  const std::uint64_t count = ExecVekSteps(n, max);
-  step_counts = nullptr;
-  step_hook = nullptr;
-  key_hook = key_hook_before;
-  stop_before = walls_before;
-  trace_at = stop_at;
-  return count;
+  Limits limits{.steps = max,
+                .breakpoints = breaking ? walls : nullptr,
+                .key_waiting = KeyWaiting,
+                .counts = heat,
+                .go_on = watching && watch_count > 0 ? Unchanged : nullptr};
+  trace_at = ExecVekReference(n, limits);
+  return max - limits.steps;
 }
 
 }  // namespace
@@ -77,7 +70,6 @@ std::uint64_t Trace(int n, std::uint64_t max, bool watching, bool breaking) {
 // -1 to wait for Module.vek.wait() (a frame, a key, the end of a pause) and
 // ask again. It may move the run (vek_seek) while it waits.
 void ExecVek(int n) {
-  key_hook = KeyWaiting;
   position = n;
   double taken = 0;
   for (;;) {
@@ -94,16 +86,13 @@ void ExecVek(int n) {
       taken = static_cast<double>(Trace(position, budget, true, true));
       position = trace_at;
     } else {
-      step_budget = budget;
-      stop_before = walled ? walls : nullptr;
-      ExecVekFast(position);
-      taken = static_cast<double>(budget - step_budget);
-      position = stop_at;
+      Limits limits{
+          .steps = budget, .breakpoints = walled ? walls : nullptr, .key_waiting = KeyWaiting};
+      position = ExecVekFast(position, limits);
+      taken = static_cast<double>(budget - limits.steps);
     }
   }
   console::Flush();
-  key_hook = nullptr;
-  stop_before = nullptr;
 }
 
 extern "C" {

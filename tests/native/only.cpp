@@ -6,11 +6,11 @@
 
 #include "console/console.h"
 #include "interpreter/machine.h"
-#include "interpreter/native.h"
+#include "native/native.h"
 
 void ExecVek(int n) {
   if (ExecVekNative(n)) return;
   console::Close();
-  std::fprintf(stderr, "vek_native: no native code ran (%s back end)\n", kNativeCode);
+  std::fprintf(stderr, "vek_native: no native code ran (%s back end)\n", NativeCode());
   std::exit(3);
 }

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "interpreter/code_buffer.h"
+#include "native/code_buffer.h"
 
 namespace a64 {
 
@@ -16,6 +16,8 @@ namespace a64 {
 enum Reg : std::uint8_t {
   kX0 = 0,
   kX1 = 1,
+  kX9 = 9,  // x9..x15: scratch
+  kX14 = 14,
   kX15 = 15,
   kX16 = 16,  // ip0 and ip1: scratch between calls
   kX17 = 17,
@@ -38,46 +40,30 @@ enum Cond : std::uint8_t { kEq = 0x0, kNe = 0x1, kHs = 0x2, kLo = 0x3, kHi = 0x8
 
 // Each form's fixed bits.
 namespace op {
-inline constexpr std::uint32_t kBtiC = 0xD503245F;  // hint #34
-inline constexpr std::uint32_t kRet = 0xD65F03C0;   // ret x30
-inline constexpr std::uint32_t kBrk = 0xD4200000;
-inline constexpr std::uint32_t kB = 0x14000000;
-inline constexpr std::uint32_t kBCond = 0x54000000;
-inline constexpr std::uint32_t kBr = 0xD61F0000;
-inline constexpr std::uint32_t kBlr = 0xD63F0000;
-inline constexpr std::uint32_t kAdr = 0x10000000;
-inline constexpr std::uint32_t kMovzW = 0x52800000;
-inline constexpr std::uint32_t kMovkW = 0x72800000;
-inline constexpr std::uint32_t kMovzX = 0xD2800000;
-inline constexpr std::uint32_t kMovkX = 0xF2800000;
-inline constexpr std::uint32_t kOrrW = 0x2A000000;  // shifted register
-inline constexpr std::uint32_t kAddImmW = 0x11000000;
-inline constexpr std::uint32_t kSubImmW = 0x51000000;
-inline constexpr std::uint32_t kSubsImmW = 0x71000000;
-inline constexpr std::uint32_t kAddImmX = 0x91000000;
-inline constexpr std::uint32_t kSubsImmX = 0xF1000000;
-inline constexpr std::uint32_t kAddW = 0x0B000000;  // shifted register
-inline constexpr std::uint32_t kSubW = 0x4B000000;
-inline constexpr std::uint32_t kSubsW = 0x6B000000;
-inline constexpr std::uint32_t kSubsX = 0xEB000000;
-inline constexpr std::uint32_t kShiftAsr = 2 << 22;  // the shift field of those forms
-inline constexpr std::uint32_t kSmull = 0x9B207C00;
-inline constexpr std::uint32_t kAsrImmX = 0x9340FC00;  // sbfm xd, xn, #shift, #63
-inline constexpr std::uint32_t kLdrW = 0xB9400000;     // unsigned offset
-inline constexpr std::uint32_t kStrW = 0xB9000000;
-inline constexpr std::uint32_t kLdrX = 0xF9400000;
-inline constexpr std::uint32_t kStrX = 0xF9000000;
-inline constexpr std::uint32_t kLdrWIndexed = 0xB8600800;  // register offset
-inline constexpr std::uint32_t kStrWIndexed = 0xB8200800;
-inline constexpr std::uint32_t kLdrXIndexed = 0xF8600800;
-inline constexpr std::uint32_t kStrbIndexed = 0x38200800;
-inline constexpr std::uint32_t kExtendUxtw = 2 << 13;  // the index's extend, and its
-inline constexpr std::uint32_t kExtendLsl = 3 << 13;   // scaling by the access size
-inline constexpr std::uint32_t kScaled = 1 << 12;
-inline constexpr std::uint32_t kStpXPre = 0xA9800000;
-inline constexpr std::uint32_t kStpX = 0xA9000000;
-inline constexpr std::uint32_t kLdpX = 0xA9400000;
-inline constexpr std::uint32_t kLdpXPost = 0xA8C00000;
+// Control: bti c (hint #34), ret x30, brk, b, b.cond, br, blr, adr.
+inline constexpr std::uint32_t kBtiC = 0xD503245F, kRet = 0xD65F03C0, kBrk = 0xD4200000,
+                               kB = 0x14000000, kBCond = 0x54000000, kBr = 0xD61F0000,
+                               kBlr = 0xD63F0000, kAdr = 0x10000000;
+// Wide immediates.
+inline constexpr std::uint32_t kMovzW = 0x52800000, kMovkW = 0x72800000, kMovzX = 0xD2800000,
+                               kMovkX = 0xF2800000;
+// Arithmetic with a 12-bit immediate.
+inline constexpr std::uint32_t kAddImmW = 0x11000000, kSubImmW = 0x51000000, kSubsImmW = 0x71000000,
+                               kAddImmX = 0x91000000, kSubsImmX = 0xF1000000;
+// Arithmetic and orr on shifted registers, the shift field for asr, and the
+// multiplies; asr by an immediate is sbfm xd, xn, #shift, #63.
+inline constexpr std::uint32_t kOrrW = 0x2A000000, kAddW = 0x0B000000, kSubW = 0x4B000000,
+                               kSubsW = 0x6B000000, kSubsX = 0xEB000000, kShiftAsr = 2 << 22,
+                               kSmull = 0x9B207C00, kMsubW = 0x1B008000, kAsrImmX = 0x9340FC00;
+// Loads and stores at an unsigned offset, at a register offset (with the
+// index's extend and its scaling by the access size), and of pairs.
+inline constexpr std::uint32_t kLdrW = 0xB9400000, kStrW = 0xB9000000, kLdrX = 0xF9400000,
+                               kStrX = 0xF9000000;
+inline constexpr std::uint32_t kLdrWIndexed = 0xB8600800, kStrWIndexed = 0xB8200800,
+                               kLdrXIndexed = 0xF8600800, kStrbIndexed = 0x38200800,
+                               kExtendUxtw = 2 << 13, kExtendLsl = 3 << 13, kScaled = 1 << 12;
+inline constexpr std::uint32_t kStpXPre = 0xA9800000, kStpX = 0xA9000000, kLdpX = 0xA9400000,
+                               kLdpXPost = 0xA8C00000;
 }  // namespace op
 
 class Asm : public native::CodeBuffer {
@@ -147,6 +133,10 @@ class Asm : public native::CodeBuffer {
   // smull xd, wn, wm: the signed 64-bit product.
   void Smull(Reg d, Reg n, Reg m) { Emit(op::kSmull | Rm(m) | Rn(n) | d); }
   void AsrX(Reg d, Reg n, unsigned shift) { Emit(op::kAsrImmX | shift << 16 | Rn(n) | d); }
+  // msub wd, wn, wm, wa: wa - wn * wm.
+  void MsubW(Reg d, Reg n, Reg m, Reg a) {
+    Emit(op::kMsubW | Rm(m) | std::uint32_t{a} << 10 | Rn(n) | d);
+  }
 
   // [xn, #offset]: the offset a multiple of the access size.
   void LdrW(Reg t, Reg n, std::uint32_t offset) { Emit(op::kLdrW | Off12(offset / 4) | Rn(n) | t); }

@@ -8,15 +8,11 @@
 #include <cstdint>
 #include <cstring>
 
-#include "interpreter/code_buffer.h"
+#include "native/code_buffer.h"
 
 namespace x86 {
 
-#if defined(__x86_64__) || defined(_M_X64)
-inline constexpr bool k64 = true;
-#else
-inline constexpr bool k64 = false;
-#endif
+inline constexpr bool k64 = sizeof(void*) == 8;  // x86-64, else i686
 
 enum Reg : std::uint8_t {
   kAx,
@@ -55,39 +51,25 @@ struct Mem {
 
 // The opcodes, by what they encode.
 namespace op {
-inline constexpr std::uint8_t kAddRmR = 0x01;
-inline constexpr std::uint8_t kSubRmR = 0x29;
-inline constexpr std::uint8_t kXorRmR = 0x31;
-inline constexpr std::uint8_t kCmpRmR = 0x39;
-inline constexpr std::uint8_t kRex = 0x40;
-inline constexpr std::uint8_t kRexW = 0x08;  // or-ed into kRex
-inline constexpr std::uint8_t kPushR = 0x50;
-inline constexpr std::uint8_t kMovsxd = 0x63;
-inline constexpr std::uint8_t kImulImm32 = 0x69;
-inline constexpr std::uint8_t kPopR = 0x58;
-inline constexpr std::uint8_t kJccRel8 = 0x70;
-inline constexpr std::uint8_t kGroup1Imm32 = 0x81;  // add /0, sub /5, cmp /7
-inline constexpr std::uint8_t kGroup1Imm8 = 0x83;
-inline constexpr std::uint8_t kXchgRmR = 0x87;
-inline constexpr std::uint8_t kMovRm8R8 = 0x88;
-inline constexpr std::uint8_t kMovRmR = 0x89;
-inline constexpr std::uint8_t kMovRRm = 0x8B;
-inline constexpr std::uint8_t kLea = 0x8D;
-inline constexpr std::uint8_t kMovRImm = 0xB8;
-inline constexpr std::uint8_t kShiftImm8 = 0xC1;  // shr /5, sar /7
-inline constexpr std::uint8_t kRet = 0xC3;
-inline constexpr std::uint8_t kInt3 = 0xCC;
-inline constexpr std::uint8_t kCallRel32 = 0xE8;
-inline constexpr std::uint8_t kJmpRel32 = 0xE9;
-inline constexpr std::uint8_t kGroup3 = 0xF7;  // imul /5
-inline constexpr std::uint8_t kGroup5 = 0xFF;  // inc /0, call /2, jmp /4
-inline constexpr std::uint8_t kTwoByte = 0x0F;
-inline constexpr std::uint8_t kJccRel32 = 0x80;  // after kTwoByte
-inline constexpr std::uint8_t kNoTrack = 0x3E;   // an indirect jump that needs no endbr
-inline constexpr std::uint8_t kRepPrefix = 0xF3;
-inline constexpr std::uint8_t kEndbr = 0x1E;  // F3 0F 1E, then FA (64-bit) or FB (32-bit)
-inline constexpr std::uint8_t kEndbr64 = 0xFA;
-inline constexpr std::uint8_t kEndbr32 = 0xFB;
+// op r/m, r; mov and lea also the other way round.
+inline constexpr std::uint8_t kAddRmR = 0x01, kSubRmR = 0x29, kXorRmR = 0x31, kCmpRmR = 0x39,
+                              kXchgRmR = 0x87, kMovRm8R8 = 0x88, kMovRmR = 0x89, kMovRRm = 0x8B,
+                              kLea = 0x8D, kMovsxd = 0x63;
+// The register in the opcode's low bits.
+inline constexpr std::uint8_t kPushR = 0x50, kPopR = 0x58, kMovRImm = 0xB8;
+// With an immediate; a group's operation is the /digit below (group 1: add,
+// sub, cmp; the shifts: shr, sar).
+inline constexpr std::uint8_t kImulImm32 = 0x69, kImulImm8 = 0x6B, kGroup1Imm32 = 0x81,
+                              kGroup1Imm8 = 0x83, kShiftImm8 = 0xC1;
+// Group 3 (imul) and group 5 (inc, call, jmp).
+inline constexpr std::uint8_t kGroup3 = 0xF7, kGroup5 = 0xFF;
+// Control: the short jcc, the 32-bit jcc after kTwoByte, and the rest.
+inline constexpr std::uint8_t kJccRel8 = 0x70, kTwoByte = 0x0F, kJccRel32 = 0x80, kRet = 0xC3,
+                              kInt3 = 0xCC, kCallRel32 = 0xE8, kJmpRel32 = 0xE9;
+// Prefixes: REX (W or-ed in), notrack (an indirect jump that needs no endbr)
+// and rep, which makes F3 0F 1E FA (64-bit) or FB (32-bit) an endbr.
+inline constexpr std::uint8_t kRex = 0x40, kRexW = 0x08, kNoTrack = 0x3E, kRepPrefix = 0xF3,
+                              kEndbr = 0x1E, kEndbr64 = 0xFA, kEndbr32 = 0xFB;
 // The /digit of a group's opcode.
 inline constexpr std::uint8_t kAdd = 0, kInc = 0, kCall = 2, kJmp = 4, kImul = 5, kSub = 5,
                               kShr = 5, kCmp = 7, kSar = 7, kSbb = 3;
@@ -95,8 +77,6 @@ inline constexpr std::uint8_t kAdd = 0, kInc = 0, kCall = 2, kJmp = 4, kImul = 5
 
 class Asm : public native::CodeBuffer {
  public:
-  std::uint8_t* Code() const { return code_; }
-
   // endbr64 / endbr32: where indirect-branch tracking is on, the only
   // instruction an indirect call may land on.
   void Endbr() {
@@ -155,6 +135,10 @@ class Asm : public native::CodeBuffer {
   }
   void SarPtrRI(Reg r, std::uint8_t n) {
     Rex(true, 0, r), Bytes(op::kShiftImm8, ModRR(op::kSar, r), n);
+  }
+  // imul r32, r32, imm8
+  void ImulRRI(Reg dst, Reg src, std::int8_t v) {
+    Rex(false, dst, src), Bytes(op::kImulImm8, ModRR(dst, src)), Imm(v);
   }
   // imul r32: edx:eax = eax * r, signed.
   void ImulR(Reg r) { Rex(false, 0, r), Bytes(op::kGroup3, ModRR(op::kImul, r)); }

@@ -1,0 +1,26 @@
+// What bounds a run: the tests stop one after a number of steps or jumps to
+// compare it with the reference loop; the page stops one at breakpoints,
+// before a key read while no key is waiting, or when a watched value
+// changes, and counts the steps run at each position. The product's runs
+// have no limits and pay nothing for them: each loop is a template on
+// whether it is bounded.
+#pragma once
+
+#include <cstdint>
+
+struct Limits {
+  // Left to run, taken off as they run. A run stops before a step past its
+  // steps (the loops), or instead of the jump past its jumps (the reference
+  // loop and native code).
+  std::uint64_t steps = UINT64_MAX;
+  std::uint64_t jumps = UINT64_MAX;
+  // 701 entries: a run stops on arriving at a marked position, not at the
+  // one it starts at.
+  const bool* breakpoints = nullptr;
+  // A run stops before a key read while this says that no key is waiting.
+  bool (*key_waiting)() = nullptr;
+  // The reference loop only: steps run at each position (700 entries), and,
+  // before each step but the first, whether the run may go on.
+  std::uint32_t* counts = nullptr;
+  bool (*go_on)() = nullptr;
+};
