@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test web-bench clean
+.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test web-bench dist dist-check clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
@@ -14,6 +14,8 @@ LINT_DEPS = clang clang-format clang-tidy
 # messages go to build/configure.log).
 CONFIGURE = mkdir -p build && cmake --log-level=WARNING >> build/configure.log --preset
 QUIET = -- --quiet
+# The version, said once: CMake's project(VERSION).
+VERSION := ${shell sed -n 's/^project(vek VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt}
 
 # Whether this host starts 32-bit x86 programs (yes or no): asked once, when a
 # target first needs it, by starting a tiny i686 program; the script prints
@@ -113,13 +115,14 @@ cross-check: cross
 EM_ENV = NODE_PATH=/usr/share/nodejs
 web:
 	@tools/deps.sh "to build the web playground" cmake ninja-build python3 emscripten
-	@mkdir -p build/web
+	@rm -rf build/web && mkdir -p build/web
 	@$(EM_ENV) emcmake cmake -S . -B build/emscripten -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	    --log-level=WARNING >> build/configure.log 2>&1 || { tail -20 build/configure.log; false; }
 	@$(EM_ENV) cmake --build build/emscripten -j $(JOBS) $(QUIET)
-	@cp web/index.html web/style.css web/*.js build/emscripten/vek.js build/emscripten/vek.wasm build/web/
+	@cp web/index.html web/style.css web/*.js web/manifest.webmanifest web/icon.svg build/emscripten/vek.js build/emscripten/vek.wasm build/web/
 	@python3 web/examples.py examples > build/web/examples.js
 	@python3 tools/instructions.py . js > build/web/instructions.js
+	@python3 web/offline.py build/web $(VERSION)
 	@echo "build/web: $$(cat build/web/* | wc -c) bytes; serve with: python3 -m http.server -d build/web"
 
 # The web build's interpreter on the pipe cases under node, then the page in
@@ -140,8 +143,54 @@ web-bench: web build
 	node bench/page.mjs build/web
 	node bench/web.mjs build/web build/dev/vek_fast bench/programs/*.vek
 
+# The release: every artifact of one version in dist/, built with the presets
+# above from the last commit (DIST_DIRTY=yes packs uncommitted changes too, to
+# try them; such a dist/ is no release). Each Linux processor released is
+# DEBIAN_ARCH:PROCESSOR, built by the preset linux-PROCESSOR.
+DIST_LINUX = amd64:x86_64 i386:i686 arm64:aarch64 riscv64:riscv64
+DIST_PROCESSORS = $(foreach p,$(DIST_LINUX),$(lastword $(subst :, ,$(p))))
+DIST_DEPS = $(BUILD_DEPS) $(patsubst %,g++-%-linux-gnu,$(filter-out x86_64,$(DIST_PROCESSORS))) \
+    dpkg-dev esbuild
+# Every time stamp in dist/ is the last commit's.
+ifndef SOURCE_DATE_EPOCH
+export SOURCE_DATE_EPOCH := $(shell git log -1 --format=%ct 2>/dev/null)
+endif
+dist: windows web
+	@tools/deps.sh "to make the release" $(DIST_DEPS)
+	@[ "$(DIST_DIRTY)" = yes ] || [ -z "$$(git status --porcelain)" ] || \
+	    { echo "vek: make dist packs the last commit; commit or stash first (DIST_DIRTY=yes to try anyway)" >&2; false; }
+	@rm -rf dist build/stage
+	@for p in $(DIST_LINUX); do \
+	    processor=$${p#*:}; stage=build/stage/linux-$$processor; \
+	    $(CONFIGURE) linux-$$processor && \
+	    cmake --build --preset linux-$$processor -j $(JOBS) --target vek $(QUIET) && \
+	    cmake --install build/linux-$$processor --prefix $$stage --strip > /dev/null && \
+	    $$processor-linux-gnu-objcopy --remove-section=.comment $$stage/bin/vek && \
+	    tools/dist.py linux $(VERSION) $${p%%:*} $$processor $$stage || exit 1; \
+	done
+	@for bits in 32 64; do \
+	    cmake --install build/win$$bits --prefix build/stage/win$$bits --strip > /dev/null && \
+	    tools/dist.py windows $(VERSION) $$bits build/stage/win$$bits/bin/vek.exe || exit 1; \
+	done
+	@tools/dist.py web $(VERSION) build/web
+	@python3 web/single.py build/web dist/vek-playground.html
+	@tools/dist.py sums
+	@echo "dist: $$(ls dist | wc -l) files, version $(VERSION):" && ls -l dist | tail -n +2
+
+# What make dist wrote, as users receive it (tests/dist/check.sh): each Linux
+# processor's binaries run here or under their emulator (qemu-PROCESSOR;
+# i686 as the host allows), the Windows programs under wine.
+DIST_RUNS = $(foreach p,$(DIST_LINUX),$(p):$(call emulator,$(lastword $(subst :, ,$(p)))))
+emulator = $(if $(filter x86_64,$(1)),,$(if $(filter i686,$(1)),$(I686_EMULATOR),qemu-$(1)))
+dist-check:
+	@tools/deps.sh "to check the release" python3 git lintian man-db qemu-user nodejs chromium \
+	    wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
+	@npm ci --no-audit --no-fund --silent
+	@$(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true
+	@$(WINE_ENV) JOBS=$(JOBS) tests/dist/check.sh $(VERSION) "$(DIST_RUNS)" "$(WINE_RUNS)"
+
 clean:
-	rm -rf build
+	rm -rf build dist
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
 # Only the Windows and the web build can compile these.

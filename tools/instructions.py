@@ -3,7 +3,7 @@
   instructions.py ROOT check   fails unless README.md's instruction table
                                lists exactly the table's instructions, each
                                once, and states their count, and the manual
-                               page's (vek.1) says the same as the README's of
+                               page's (vek.1.in) says the same as the README's of
                                each, in the same order
   instructions.py ROOT js      the same check, then the page's instruction table
                                (instructions.js): each instruction's character,
@@ -57,15 +57,15 @@ def readme():
 
 def manual():
     """(character, effect) of each row of the manual page's table."""
-    text = (root / "vek.1").read_text()
+    text = (root / "vek.1.in").read_text()
     body = re.search(r"\.SH INSTRUCTIONS\n\.TS\nl l\.\n(.*?)\n\.TE\n", text, re.S)
     if not body:
-        fail("vek.1", "no table under .SH INSTRUCTIONS")
+        fail("vek.1.in", "no table under .SH INSTRUCTIONS")
     rows = []
     for line in body.group(1).split("\n"):
         m = re.fullmatch(r"(\\-|\\&.|.)\t(.+)", line)
         if not m:
-            fail("vek.1", f"not a row of the instruction table: {line!r}")
+            fail("vek.1.in", f"not a row of the instruction table: {line!r}")
         rows.append(tuple(troff.replace("\\-", "-").replace("\\&", "") for troff in m.groups()))
     return rows
 
@@ -83,10 +83,10 @@ def check():
         fail("README.md", f"says there are {count} instruction characters; the table has {len(chars)}")
     for (ch, effect, _), (mch, meffect) in zip(rows, manual() + [("", "")] * len(rows)):
         if (mch, meffect) != (ch, plain(effect)):
-            fail("vek.1", f"the instruction table's row {mch!r} {meffect!r} should be {ch!r} {plain(effect)!r}, "
+            fail("vek.1.in", f"the instruction table's row {mch!r} {meffect!r} should be {ch!r} {plain(effect)!r}, "
                           "as in README.md")
     if len(manual()) != len(rows):
-        fail("vek.1", f"the instruction table has {len(manual())} rows, README.md's {len(rows)}")
+        fail("vek.1.in", f"the instruction table has {len(manual())} rows, README.md's {len(rows)}")
     return rows
 
 
