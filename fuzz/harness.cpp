@@ -96,9 +96,10 @@ T Take(const std::uint8_t*& data, std::size_t& size) {
   return value;
 }
 
-// Output, registers, memory, the keys not read, and where a step-bounded run stopped.
-using Outcome =
-    std::tuple<std::string, std::vector<std::int32_t>, std::vector<std::int32_t>, std::size_t, int>;
+// Output, registers, memory, the keys not read, where a bounded run stopped,
+// and the steps it took.
+using Outcome = std::tuple<std::string, std::vector<std::int32_t>, std::vector<std::int32_t>,
+                           std::size_t, int, std::uint64_t>;
 
 enum Loop { kFast, kNative, kNativeWhole, kReferenceSteps, kReferenceJumps, kReferenceWhole };
 
@@ -143,8 +144,10 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
       where = ExecVekReference(start, limits);
       break;
     case kReferenceJumps:  // native code honours the jumps and the key hook
-      limits = Limits{.jumps = limits.jumps, .key_waiting = limits.key_waiting};
+      limits = Limits{.steps = steps, .jumps = limits.jumps, .key_waiting = limits.key_waiting};
+      limits.steps = UINT64_MAX;
       where = ExecVekReference(start, limits);
+      limits.steps -= UINT64_MAX - steps;  // taken off the same start as native code's
       break;
     case kNativeWhole:
       if (!ExecVekNative(start)) std::abort();
@@ -152,18 +155,22 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
     case kReferenceWhole:  // where = 0 if the run came to its end
       limits = Limits{.steps = 1 << 16};
       where = ExecVekReference(start, limits) < 0 ? 0 : 1;
+      limits.steps = steps;  // native code unbounded counts none
       break;
   }
   console::Flush();
-  return {output, {a, b, c, d}, {std::begin(mem), std::end(mem)}, input.size(), where};
+  return {output,       {a, b, c, d}, {std::begin(mem), std::end(mem)},
+          input.size(), where,        steps - limits.steps};
 }
 
 // Two loops that should agree and do not: says how, then aborts.
 void Differ(const char* what, const Outcome& x, const Outcome& y) {
   const auto say = [](const Outcome& o) {
-    const auto& [out, regs, cells, keys, where] = o;
-    std::fprintf(stderr, "  %zu bytes out, a..d %d %d %d %d, %zu keys left, at %d\n", out.size(),
-                 regs[0], regs[1], regs[2], regs[3], keys, where);
+    const auto& [out, regs, cells, keys, where, taken] = o;
+    std::fprintf(stderr,
+                 "  %zu bytes out, a..d %d %d %d %d, %zu keys left, at %d after %llu steps\n",
+                 out.size(), regs[0], regs[1], regs[2], regs[3], keys, where,
+                 static_cast<unsigned long long>(taken));
   };
   std::fprintf(stderr, "harness: %s disagree\n", what);
   say(x), say(y);

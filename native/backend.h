@@ -11,8 +11,8 @@
 //   a..d from the machine state; Leave stores them back and returns its
 //   result: -1 at the way out, or where the run is to go on.
 // - kA..kD hold a..d: 32-bit values, all arithmetic wrapping. kT0 and kT1
-//   are scratch: Count, Call, CountDown and Quotient10 (but for its result)
-//   may change them.
+//   are scratch: Count, AddSteps, Call, CountDown and Quotient10 (but for
+//   its result) may change them.
 // - Labels are the positions 0..700, kExit and, from kFirstLocal on, the
 //   driver's own. Place puts one at the next instruction; a branch may name
 //   a label placed before or after it. Finish gets, for each position, the
@@ -27,7 +27,7 @@
 //   load outside gives 0, a store outside does nothing.
 // - JumpTable(r): r is in 0..700; goes on at that position's entry.
 // - CountDown(label): takes one off *jumps, or, when it is 0, branches to
-//   label instead.
+//   label instead. AddSteps(k) adds k to *steps (a 64-bit word).
 // - Rare paths (flushes) go out of line. Nothing is written past the cap:
 //   Finish says whether everything fit, and the driver falls back if not.
 #pragma once
@@ -36,6 +36,7 @@
 #include <cstdint>
 
 #include "interpreter/decode.h"
+#include "native/native.h"
 
 namespace native {
 
@@ -47,9 +48,7 @@ inline constexpr int kExit = kEndPos + 1;  // the way out
 inline constexpr int kFirstLocal = kExit + 1;
 inline constexpr int kLocalsPerOp = 3;  // the driver's own labels, at most
 inline constexpr int kLabels = kFirstLocal + kLocalsPerOp * (kEndPos + 1);
-// Added to the position code that runs in slices (WebAssembly) returns when
-// its budget ran out, to go on there.
-inline constexpr int kOutOfBudget = 1024;
+using ::kOutOfBudget;  // native.h
 
 // A call out of the code: the key read (its result goes to a register),
 // the flush, NULL and STOP.
@@ -64,6 +63,7 @@ struct World {
   std::size_t limit;      // the count at which it is flushed
   Callout flush;
   std::uint64_t* jumps;  // nullptr: no jump is counted
+  std::uint64_t* steps;  // nullptr: steps are not counted
 };
 
 class Backend {
@@ -86,6 +86,7 @@ class Backend {
   virtual void BranchIf(Cond cond, Reg x, std::int32_t y, int label) = 0;
   virtual void JumpTable(Reg index) = 0;
   virtual void CountDown(int label) = 0;
+  virtual void AddSteps(std::uint32_t k) = 0;
 
   virtual void Move(Reg dst, Reg src) = 0;
   virtual void MoveImm(Reg dst, std::int32_t v) = 0;

@@ -79,15 +79,16 @@ Facts NothingKnown() {
 class Lowering {
  public:
   // A bounded run counts jumps, and, with key_waiting, stops before a key
-  // read while it says no key is waiting.
+  // read while it says no key is waiting; with steps, the steps are counted.
   Lowering(Backend* e, const int* entry, Facts* at, bool* entered, bool bounded,
-           Callout key_waiting)
+           Callout key_waiting, bool steps)
       : e_(e),
         entry_(entry),
         at_(at),
         entered_(entered),
         bounded_(bounded),
-        key_waiting_(key_waiting) {}
+        key_waiting_(key_waiting),
+        steps_(steps) {}
 
   // Whether the analysis met a jump through the table.
   bool tabled = false;
@@ -115,6 +116,8 @@ class Lowering {
   // on at op.next.
   void Lower(const Op& op, int p) {
     jump_at_ = p + op.steps - 1;  // where a jump of the operation stands
+    // Its steps, but for a key read, which may leave first (KeyRead).
+    if (op.code != kKeyA && op.code != kKeyB) steps_pending_ += op.steps;
     switch (op.code) {
       case kIncA:
       case kIncB:
@@ -132,9 +135,9 @@ class Lowering {
       case kSwapAB: Move(kT0, kA), Move(kA, kB), Move(kB, kT0); break;
       case kSwapCD: Move(kT0, kC), Move(kC, kD), Move(kD, kT0); break;
       case kPutA: PutByte(kA); break;
-      case kKeyA: KeyRead(kA, p); break;
+      case kKeyA: KeyRead(kA, p, op.steps); break;
       case kPutB: PutByte(kB); break;
-      case kKeyB: KeyRead(kB, p); break;
+      case kKeyB: KeyRead(kB, p, op.steps); break;
       case kSplit: Split(); break;
       case kNull: Call(CallNull, kNoReg); break;
       case kStore: StoreCell(kA, kD); break;
@@ -165,13 +168,14 @@ class Lowering {
   // Goes on at the next operation, which follows in the code.
   void Fall(int label) { Flow(label); }
 
-  // Counts the bytes put down since the last count: before any call,
-  // branch or way in from elsewhere, the count is the truth.
+  // Counts the bytes put down and the steps run since the last count: before
+  // any call, branch or way in from elsewhere, the counts are the truth.
   void Settle() {
-    if (pending_ == 0) return;
-    if (e_ != nullptr) e_->Count(pending_);
+    if (e_ != nullptr && pending_ > 0) e_->Count(pending_);
+    if (e_ != nullptr && steps_ && steps_pending_ > 0) e_->AddSteps(steps_pending_);
+    if (pending_ > 0 || steps_pending_ > 0) now_.Forget(kT0), now_.Forget(kT1);
     pending_ = 0;
-    now_.Forget(kT0), now_.Forget(kT1);
+    steps_pending_ = 0;
   }
 
   // Puts a local label, where the ways to it meet.
@@ -187,7 +191,9 @@ class Lowering {
   bool* entered_;  // the positions a branch (or the start) goes to
   bool bounded_;
   Callout key_waiting_;
-  int pending_ = 0;  // bytes put down, not yet counted
+  bool steps_;
+  int pending_ = 0;                  // bytes put down, not yet counted
+  std::uint32_t steps_pending_ = 0;  // steps run, not yet counted
   int jump_at_ = 0;
   Facts now_;
   // Local labels, numbered across the whole code; those of one operation.
@@ -243,15 +249,18 @@ class Lowering {
 
   // A key read at position p: a bounded run with a key hook leaves before
   // it while no key is waiting, to go on at p later.
-  void KeyRead(Reg r, int p) {
+  void KeyRead(Reg r, int p, int steps) {
+    int at = p;
+    while (!IsInstruction(prog[at])) ++at;  // no-ops in front of it
+    steps_pending_ += at - p;
     if (key_waiting_ != nullptr) {
-      while (!IsInstruction(prog[p])) ++p;  // no-ops in front of it
       Call(key_waiting_, kT0);
       const int waiting = next_local_++;
       BranchIf(Cond::kNotEqual, kT0, 0, waiting);
-      Leave(p);
+      Leave(at);
       Place(waiting);
     }
+    steps_pending_ += steps - (at - p);
     Call(CallKey, r);
   }
   // Ends the run, to go on at position p: a way in.
@@ -358,8 +367,10 @@ class Lowering {
   }
 };
 
-bool Same(const Op& x, const Op& y) {
-  return x.code == y.code && x.next == y.next && x.alt == y.alt && x.x == y.x && x.y == y.y;
+// Whether two operations do the same (and, where steps are counted, take as many).
+bool Same(const Op& x, const Op& y, bool steps) {
+  return x.code == y.code && x.next == y.next && x.alt == y.alt && x.x == y.x && x.y == y.y &&
+         (!steps || x.steps == y.steps);
 }
 
 // One compile: the plan, each position's entry and what is known there.
@@ -372,17 +383,18 @@ struct Compile {
 
   // Positions on the straight path serve themselves; one off it shares the
   // entry of an identical operation just before it, and a pure no-op that
-  // of its successor; the rest get code of their own.
+  // of its successor (unless its steps are counted); the rest get code of
+  // their own.
   void Entries() {
     std::fill(std::begin(on_path), std::end(on_path), false);
     for (int p = 0; p != kEndPos; p = ops[p].next) on_path[p] = true;
     int alias[kProgSize + 1];
     for (int p = 0; p <= kEndPos; ++p) {
       const Op& op = ops[p];
-      alias[p] = on_path[p] || p == kEndPos                  ? -1
-                 : Same(op, ops[p - 1])                      ? p - 1
-                 : op.code == kAdd && op.x == 0 && op.y == 0 ? op.next
-                                                             : -1;
+      alias[p] = on_path[p] || p == kEndPos                                      ? -1
+                 : Same(op, ops[p - 1], steps != nullptr)                        ? p - 1
+                 : op.code == kAdd && op.x == 0 && op.y == 0 && steps == nullptr ? op.next
+                                                                                 : -1;
     }
     // Aliases point back to an earlier position or on to an operation's
     // successor, never in a circle; halving the paths keeps long runs of
@@ -447,52 +459,88 @@ struct Compile {
   }
 
   Lowering For(Backend* e, bool* marks, const Limits* limits) {
-    return {
-        e, entry, at, marks, limits != nullptr, limits == nullptr ? nullptr : limits->key_waiting};
+    const bool bounded = limits != nullptr && limits->jumps != UINT64_MAX;
+    return {e,
+            entry,
+            at,
+            marks,
+            bounded,
+            limits == nullptr ? nullptr : limits->key_waiting,
+            steps != nullptr};
   }
+  std::uint64_t* steps = nullptr;  // where the steps run are counted, if they are
 };
 
 // Far more than any program text needs (about 100 bytes per position at most).
 constexpr std::size_t kCodeCap = 1 << 17;
-// Rounds of the dispatch loop a slice may take, where code runs in slices.
+// Steps a slice may take, where code runs in slices and counts steps.
 constexpr std::uint32_t kSlice = 1u << 30;
-
-int Run(int n, Limits* limits) {
-  Backend* e = TheBackend();
-  if (e == nullptr) return kNotRun;
-  if (n < 0 || n > kEndPos) return -1;
-  // Pages never touched take no memory.
-  auto* code = static_cast<std::uint8_t*>(MapCode(kCodeCap));
-  if (code == nullptr) return kNotRun;
-  Compile compile;
-  Decode(prog, compile.ops);
-  compile.Entries();
-  compile.Analyse(n, limits);
-  const World world{{&a, &b, &c, &d},
-                    mem,
-                    console::out.buf,
-                    &console::out.len,
-                    console::out_limit,
-                    CallFlush,
-                    limits == nullptr ? nullptr : &limits->jumps};
-  e->Reset(code, kCodeCap, world);
-  compile.Emit(*e, n, limits);
-  const bool ok = e->Finish(compile.entry) && SealCode(code, e->Size());
-  int at = ok ? RunCode(code, n, kSlice) : kNotRun;
-  while (at >= kOutOfBudget) at = RunCode(code, at - kOutOfBudget, kSlice);  // slices, to the end
-  UnmapCode(code, kCodeCap);
-  return at;
-}
 
 }  // namespace
 }  // namespace native
 
+NativeRun::~NativeRun() {
+  Drop();
+}
+
+bool NativeRun::Compile(int n, Limits* limits, std::uint64_t* steps) {
+  Drop();
+  native::Backend* e = native::TheBackend();
+  if (e == nullptr || n < 0 || n > kEndPos) return false;
+  // Pages never touched take no memory.
+  code_ = native::MapCode(native::kCodeCap);
+  if (code_ == nullptr) return false;
+  native::Compile compile;
+  compile.steps = steps;
+  Decode(prog, compile.ops);
+  compile.Entries();
+  compile.Analyse(n, limits);
+  const native::World world{{&a, &b, &c, &d},
+                            mem,
+                            console::out.buf,
+                            &console::out.len,
+                            console::out_limit,
+                            native::CallFlush,
+                            limits == nullptr ? nullptr : &limits->jumps,
+                            steps};
+  e->Reset(static_cast<std::uint8_t*>(code_), native::kCodeCap, world);
+  compile.Emit(*e, n, limits);
+  if (!e->Finish(compile.entry) || !native::SealCode(code_, e->Size())) Drop();
+  return code_ != nullptr;
+}
+
+int NativeRun::Slice(int n, std::uint32_t budget) {
+  return native::RunCode(code_, n, budget);
+}
+
+void NativeRun::Drop() {
+  if (code_ != nullptr) native::UnmapCode(code_, native::kCodeCap);
+  code_ = nullptr;
+}
+
+namespace {
+
+// Compiles and runs to the end, slice after slice where the code has them.
+int RunToEnd(int n, Limits* limits, std::uint64_t* steps) {
+  if (n < 0 || n > kEndPos) return native::TheBackend() == nullptr ? kNotRun : -1;
+  NativeRun run;
+  if (!run.Compile(n, limits, steps)) return kNotRun;
+  int at = run.Slice(n, native::kSlice);
+  while (at >= native::kOutOfBudget) at = run.Slice(at - native::kOutOfBudget, native::kSlice);
+  return at;
+}
+
+}  // namespace
+
 bool ExecVekNative(int n) {
-  return native::Run(n, nullptr) != kNotRun;
+  return RunToEnd(n, nullptr, nullptr) != kNotRun;
 }
 
 int ExecVekNative(int n, Limits& limits) {
-  return native::Run(n, &limits);
+  std::uint64_t steps = 0;
+  const int at = RunToEnd(n, &limits, &steps);
+  limits.steps -= steps;
+  return at;
 }
 
 const char* NativeCode() {

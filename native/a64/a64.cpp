@@ -76,6 +76,16 @@ class A64 final : public MachineBackend<a64::Asm> {
     as_.LdrXUxtw(S0, kKept.table, kRegs[index]);
     as_.Br(S0);
   }
+  void AddSteps(std::uint32_t k) override {
+    as_.MovX(S0, world_.steps);
+    as_.LdrX(S1, S0, 0);
+    if (a64::Asm::FitsImm12(k)) {
+      as_.AddX(S1, S1, k);
+    } else {
+      as_.MovX(S2, std::uint64_t{k}), as_.AddX(S1, S1, S2);
+    }
+    as_.StrX(S1, S0, 0);
+  }
   void CountDown(int label) override {
     as_.MovX(S0, world_.jumps);
     as_.LdrX(S1, S0, 0);

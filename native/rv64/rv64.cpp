@@ -67,6 +67,13 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
     as_.Ld(S0, S0, 0);
     as_.Jalr(rv64::kZero, S0, 0);
   }
+  void AddSteps(std::uint32_t k) override {
+    as_.Li(S0, world_.steps);
+    as_.Ld(S1, S0, 0);
+    as_.Li(S2, k);
+    as_.Add(S1, S1, S2);
+    as_.Sd(S1, S0, 0);
+  }
   void CountDown(int label) override {
     as_.Li(S0, world_.jumps);
     as_.Ld(S1, S0, 0);

@@ -20,9 +20,10 @@ inline constexpr std::uint8_t kI32Load = 0x28, kI64Load = 0x29, kI32Store = 0x36
                               kI32Store8 = 0x3A;
 inline constexpr std::uint8_t kI32Const = 0x41, kI64Const = 0x42;
 inline constexpr std::uint8_t kI32Eqz = 0x45, kI32Eq = 0x46, kI32Ne = 0x47, kI32GtU = 0x4B,
-                              kI32LeU = 0x4D, kI32GeU = 0x4F, kI64Eqz = 0x50;
+                              kI32LeU = 0x4D, kI32GeU = 0x4F, kI64Eqz = 0x50, kI64GeU = 0x5A;
 inline constexpr std::uint8_t kI32Add = 0x6A, kI32Sub = 0x6B, kI32Mul = 0x6C, kI32DivS = 0x6D,
-                              kI32Or = 0x72, kI32Shl = 0x74, kI64Sub = 0x7D;
+                              kI32Or = 0x72, kI32Shl = 0x74, kI64Add = 0x7C, kI64Sub = 0x7D,
+                              kI64ExtendI32U = 0xAD;
 // Types: the empty block type, i32, i64, funcref, and a function type.
 inline constexpr std::uint8_t kVoid = 0x40, kI32 = 0x7F, kI64 = 0x7E, kFuncRef = 0x70,
                               kFuncType = 0x60;
@@ -120,6 +121,9 @@ class Asm : public Bytes {
   void I32LeU() { Byte(op::kI32LeU); }
   void I32GeU() { Byte(op::kI32GeU); }
   void I64Eqz() { Byte(op::kI64Eqz); }
+  void I64GeU() { Byte(op::kI64GeU); }
+  void I64Add() { Byte(op::kI64Add); }
+  void I64ExtendI32U() { Byte(op::kI64ExtendI32U); }
   void I32Add() { Byte(op::kI32Add); }
   void I32Sub() { Byte(op::kI32Sub); }
   void I32Mul() { Byte(op::kI32Mul); }

@@ -9,10 +9,11 @@
 // function, inside a dispatch loop; the code for a label follows its block's
 // end, so a branch to a label not yet placed leaves the blocks up to it, and
 // one to a position already placed sets the position and goes round the
-// loop, whose br_table enters any position. The loop's head counts down the
-// budget: when it runs out, run returns the position it was going to, with
-// kOutOfBudget added, so the page draws and goes on there. a, b, c, d, two
-// scratch values and the output count are locals.
+// loop, whose br_table enters any position. Where steps are counted, the
+// loop's head looks whether the slice has run the budget's steps: then run
+// returns the position it was going to, with kOutOfBudget added, so the page
+// draws and goes on there. a, b, c, d, two scratch values, the output count
+// and the steps are locals.
 #include <cstddef>
 #include <cstdint>
 
@@ -22,10 +23,12 @@
 namespace native {
 namespace {
 
-// The locals: run's two parameters, a..d and the scratch values (Reg's
-// order), the output count, and the position the dispatch loop goes to.
+// The locals: run's two parameters, then the i32 ones: a..d and the scratch
+// values (Reg's order), the output count and the position the dispatch loop
+// goes to; then the i64 ones: the steps counted and where the slice ends.
 constexpr std::uint32_t kStart = 0, kBudget = 1, kFirstReg = 2, kLen = kFirstReg + kNoReg,
-                        kTarget = kLen + 1, kLocalCount = kTarget - 1;
+                        kTarget = kLen + 1, kI32Locals = kTarget - 1, kSteps = kTarget + 1,
+                        kLimit = kSteps + 1;
 constexpr int kCalloutCap = 8;  // the driver calls out to fewer
 constexpr std::size_t kBodyCap = 1 << 17;
 
@@ -59,6 +62,11 @@ class Wasm final : public Backend {
     }
     head_.I32Const(0), head_.I32Load(Address(world_.len)), head_.LocalSet(kLen);
     head_.LocalGet(kStart), head_.LocalSet(kTarget);
+    if (world_.steps != nullptr) {
+      head_.I32Const(0), head_.I64Load(Address(world_.steps)), head_.LocalSet(kSteps);
+    }
+    head_.LocalGet(kSteps), head_.LocalGet(kBudget), head_.I64ExtendI32U(), head_.I64Add();
+    head_.LocalSet(kLimit);
   }
   void Leave(int result) override {
     Store(body_);
@@ -85,6 +93,9 @@ class Wasm final : public Backend {
   void JumpTable(Reg index) override {
     body_.LocalGet(Local(index)), body_.LocalSet(kTarget);
     Around(body_.Br(), 0);
+  }
+  void AddSteps(std::uint32_t k) override {
+    body_.LocalGet(kSteps), body_.I64Const(k), body_.I64Add(), body_.LocalSet(kSteps);
   }
   void CountDown(int label) override {
     const std::uint32_t at = Address(world_.jumps);
@@ -151,14 +162,14 @@ class Wasm final : public Backend {
     }
     wasm::Asm code;  // the function: locals, the head, the dispatch loop, the body
     code.Reset(code_bytes_, sizeof code_bytes_);
-    code.U32(1), code.U32(kLocalCount), code.Byte(wasm::op::kI32);
+    code.U32(2), code.U32(kI32Locals), code.Byte(wasm::op::kI32);
+    code.U32(2), code.Byte(wasm::op::kI64);
     code.Append(head_);
     code.Loop();
-    code.LocalGet(kBudget), code.I32Eqz(), code.If();  // out of budget: go on there later
+    code.LocalGet(kSteps), code.LocalGet(kLimit), code.I64GeU(), code.If();  // the slice is done
     Store(code);
     code.LocalGet(kTarget), code.I32Const(kOutOfBudget), code.I32Or(), code.Return();
     code.End();
-    code.LocalGet(kBudget), code.I32Const(1), code.I32Sub(), code.LocalSet(kBudget);
     for (std::uint32_t i = 0; i < blocks; ++i) code.Block();
     code.LocalGet(kTarget), code.BrTable(), code.U32(kEndPos + 1);
     for (int p = 0; p <= kEndPos; ++p) code.U32(static_cast<std::uint32_t>(index_[entry[p]]));
@@ -221,6 +232,9 @@ class Wasm final : public Backend {
   void Store(wasm::Asm& to) const {
     for (int r = kA; r <= kD; ++r) {
       to.I32Const(0), to.LocalGet(Local(Reg(r))), to.I32Store(Address(world_.regs[r]));
+    }
+    if (world_.steps != nullptr) {
+      to.I32Const(0), to.LocalGet(kSteps), to.I64Store(Address(world_.steps));
     }
   }
 

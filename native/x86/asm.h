@@ -71,8 +71,8 @@ inline constexpr std::uint8_t kJccRel8 = 0x70, kTwoByte = 0x0F, kJccRel32 = 0x80
 inline constexpr std::uint8_t kRex = 0x40, kRexW = 0x08, kNoTrack = 0x3E, kRepPrefix = 0xF3,
                               kEndbr = 0x1E, kEndbr64 = 0xFA, kEndbr32 = 0xFB;
 // The /digit of a group's opcode.
-inline constexpr std::uint8_t kAdd = 0, kInc = 0, kCall = 2, kJmp = 4, kImul = 5, kSub = 5,
-                              kShr = 5, kCmp = 7, kSar = 7, kSbb = 3;
+inline constexpr std::uint8_t kAdd = 0, kInc = 0, kAdc = 2, kCall = 2, kJmp = 4, kImul = 5,
+                              kSub = 5, kShr = 5, kCmp = 7, kSar = 7, kSbb = 3;
 }  // namespace op
 
 class Asm : public native::CodeBuffer {
@@ -145,6 +145,9 @@ class Asm : public native::CodeBuffer {
   // sub m, imm8 and sbb m, imm8, pointer-sized or 32-bit.
   void SubMI(Mem m, std::int8_t v, bool ptr) { RM(op::kGroup1Imm8, op::kSub, m, ptr), Imm(v); }
   void SbbMI(Mem m, std::int8_t v) { RM(op::kGroup1Imm8, op::kSbb, m), Imm(v); }
+  // add m, imm32 (pointer-sized or 32-bit) and adc m, imm8.
+  void AddMI(Mem m, std::int32_t v, bool ptr) { RM(op::kGroup1Imm32, op::kAdd, m, ptr), Imm(v); }
+  void AdcMI(Mem m, std::int8_t v) { RM(op::kGroup1Imm8, op::kAdc, m), Imm(v); }
 
   void CallR(Reg r) { Rex(false, 0, r), Bytes(op::kGroup5, ModRR(op::kCall, r)); }
   // call rel32 to an absolute address: 32-bit code, where every address is in reach.

@@ -91,6 +91,16 @@ class X86 final : public MachineBackend<x86::Asm> {
       Table(as_.Here());
     }
   }
+  void AddSteps(std::uint32_t k) override {  // 32-bit code carries into the upper half
+    const auto v = static_cast<std::int32_t>(k);
+    if constexpr (x86::k64) {
+      as_.MovPtrRI(T1, world_.steps);
+      as_.AddMI(Mem{T1, kNone, 0, 0}, v, true);
+    } else {
+      as_.AddMI(Mem{kNone, kNone, 0, Abs(world_.steps)}, v, false);
+      as_.AdcMI(Mem{kNone, kNone, 0, Abs(reinterpret_cast<char*>(world_.steps) + 4)}, 0);
+    }
+  }
   void CountDown(int label) override {  // a 64-bit count: 32-bit code borrows from its upper half
     if constexpr (x86::k64) {
       as_.MovPtrRI(T1, world_.jumps);
