@@ -1,8 +1,9 @@
 // A run's history: its output, the last OUTPUT_KEPT bytes of it at least,
-// and a snapshot of the machine every `every` steps, at most SNAPSHOTS of
-// them: past that every other one goes and `every` doubles, so they cover
-// the whole run. Any earlier step is the nearest snapshot, then the counting
-// loop up to that step. No DOM here.
+// and a snapshot of the machine at least `every` steps after the one before
+// (slices of compiled code end where they may), at most SNAPSHOTS of them:
+// past that `every` doubles and the snapshots closer than that to the one
+// kept before them go, so they cover the whole run. Any earlier step is the
+// nearest snapshot, then the counting loop up to that step. No DOM here.
 
 const SNAPSHOTS = 256;
 const OUTPUT_KEPT = 1 << 20;
@@ -71,18 +72,16 @@ export class History {
   // snapshot is due.
   note(steps, position, keys) {
     const last = this.#snapshots.at(-1);
-    if (steps % this.#every !== 0 || (last && last.step >= steps)) return;
+    if (last && steps < last.step + this.#every) return;
     const machine = this.#interpreter;
     this.#snapshots.push({ step: steps, position, keys, out: this.#output.total,
       registers: Int32Array.from({ length: REGISTERS }, (_, i) => machine.register(i)), memory: machine.memory().slice() });
     if (this.#snapshots.length > SNAPSHOTS) {
       this.#every *= 2;
-      this.#snapshots = this.#snapshots.filter((s) => s.step % this.#every === 0);
+      const kept = [];
+      for (const s of this.#snapshots) if (!kept.length || s.step >= kept.at(-1).step + this.#every) kept.push(s);
+      this.#snapshots = kept;
     }
-  }
-  // Steps to the next snapshot from `steps`.
-  due(steps) {
-    return this.#every - (steps % this.#every);
   }
   // Puts the machine back as at the last snapshot at or before `step`, and
   // returns that snapshot: its step, position, keys read and output length.

@@ -40,6 +40,11 @@ export class Interpreter {
     await this.#vek.ccall("vek_run", null, ["number"], [argc], { async: true });
   }
 
+  // Programs run so far, and of them those that ran as compiled code.
+  runs() {
+    return { all: this.#vek._vek_runs(), compiled: this.#vek._vek_compiled_runs() };
+  }
+
   // Registers a, b, c, d (0..3) and tmp (4).
   register(i) {
     return this.#vek._vek_register(i);

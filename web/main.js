@@ -100,6 +100,9 @@ function onState() {
     if (touch) keys.setSelectionRange(keys.value.length, keys.value.length);
   }
   lastState = state;
+  // For the tests: how many programs ran as compiled code, and how many ran.
+  const { all, compiled } = interpreter.runs();
+  Object.assign(document.body.dataset, { runs: all, compiledRuns: compiled });
   drawPress();
   if (state === "running") {
     machine.since(run);

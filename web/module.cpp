@@ -14,6 +14,7 @@
 #include "interpreter/limits.h"
 #include "interpreter/loops.h"
 #include "interpreter/machine.h"
+#include "native/native.h"
 
 // clang-format off
 EM_JS(double, JsNextSlice, (int n, double taken), { return Module.vek.nextSlice(n, taken); });
@@ -36,6 +37,34 @@ std::int32_t before[kWatchLimit];  // the watched values when the counting loop 
 
 std::int32_t KeyWaiting() {
   return JsKeyWaiting();
+}
+
+// A free run (no breakpoint, no watch, not a single step) runs as
+// WebAssembly compiled from the program for the run as it goes on from
+// `position` with the machine as it is; it stays good while nothing else
+// moves the run. Where it cannot be had (the page's security policy forbids
+// compiling WebAssembly, say), the fast loop runs instead.
+NativeRun compiled;
+bool compiled_good = false;
+std::uint64_t compiled_steps = 0;
+int runs = 0;           // dialogues that ran a program
+int compiled_runs = 0;  // of them, those with a slice of compiled code
+
+// A slice of at most about `budget` steps of compiled code; false where there
+// is none to be had.
+bool CompiledSlice(std::uint64_t budget, double& taken) {
+  if (!compiled_good) {
+    Limits limits{.key_waiting = KeyWaiting};
+    compiled_steps = 0;
+    compiled_good = compiled.Compile(position, &limits, &compiled_steps);
+    if (!compiled_good) return false;
+  }
+  const std::uint64_t before = compiled_steps;
+  const int at = compiled.Slice(
+      position, static_cast<std::uint32_t>(std::min<std::uint64_t>(budget, 1u << 30)));
+  position = at >= kOutOfBudget ? at - kOutOfBudget : at;
+  taken = static_cast<double>(compiled_steps - before);
+  return true;
 }
 
 std::int32_t Watched(std::int32_t w) {
@@ -74,6 +103,9 @@ std::uint64_t Count(int n, std::uint64_t max, bool watching, bool breaking) {
 // ask again. It may move the run (vek_seek) while it waits.
 void ExecVek(int n) {
   position = n;
+  compiled_good = false;
+  bool ran_compiled = false;
+  ++runs;
   double taken = 0;
   for (;;) {
     console::Flush();
@@ -85,6 +117,11 @@ void ExecVek(int n) {
     }
     if (answer == 0) break;
     const auto budget = static_cast<std::uint64_t>(answer);
+    if (!counting && !any_breakpoints && budget > 1 && CompiledSlice(budget, taken)) {
+      ran_compiled = true;
+      continue;
+    }
+    compiled_good = false;  // another loop moves the run
     if (counting) {
       taken = static_cast<double>(Count(position, budget, true, true));
       position = counted_at;
@@ -97,6 +134,8 @@ void ExecVek(int n) {
     }
   }
   console::Flush();
+  compiled.Drop();
+  compiled_runs += ran_compiled ? 1 : 0;
 }
 
 extern "C" {
@@ -112,6 +151,7 @@ EMSCRIPTEN_KEEPALIVE std::int32_t vek_register(int i) {
   return regs[i % 5];
 }
 EMSCRIPTEN_KEEPALIVE void vek_set_register(int i, std::int32_t value) {
+  compiled_good = false;
   std::int32_t* regs[] = {&a, &b, &c, &d, &tmp};
   *regs[i % 5] = value;
 }
@@ -140,11 +180,13 @@ EMSCRIPTEN_KEEPALIVE void vek_watches_set(int count) {
 }
 // Moves the waiting sliced run to position n.
 EMSCRIPTEN_KEEPALIVE void vek_seek(int n) {
+  compiled_good = false;
   position = n;
 }
 // Runs at most max steps from n with the counting loop, its output
 // delivered; returns the steps taken. vek_counted_to() says where it stopped.
 EMSCRIPTEN_KEEPALIVE double vek_count(int n, double max) {
+  compiled_good = false;
   const std::uint64_t taken = Count(n, static_cast<std::uint64_t>(max), false, false);
   console::Flush();
   return static_cast<double>(taken);
@@ -162,5 +204,12 @@ EMSCRIPTEN_KEEPALIVE int vek_cells() {
 }
 EMSCRIPTEN_KEEPALIVE int vek_watch_limit() {
   return kWatchLimit;
+}
+// For the tests: programs run, and of them those that ran compiled code.
+EMSCRIPTEN_KEEPALIVE int vek_runs() {
+  return runs;
+}
+EMSCRIPTEN_KEEPALIVE int vek_compiled_runs() {
+  return compiled_runs;
 }
 }

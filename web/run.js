@@ -203,7 +203,7 @@ export class Run {
       this.#setState("running", "Running.");
       this.#scheduler.started();
     }
-    return this.#scheduler.next(this.#history.due(this.#steps));
+    return this.#scheduler.next();
   }
   wait() {
     this.#hooks.frame?.();

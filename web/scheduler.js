@@ -35,15 +35,15 @@ export class Scheduler {
   started() {
     this.#frameAt = performance.now();
   }
-  // Steps for the next slice, at most `most`; -1 when it is the page's turn.
-  next(most) {
+  // Steps for the next slice; -1 when it is the page's turn.
+  next() {
     const now = performance.now();
     if (now - this.#frameAt >= FRAME_MS) {
       this.#yielding = true;
       return -1;
     }
     this.#sliceAt = now;
-    return Math.min(most, Math.max(1000, Math.round(this.#rate * SLICE_MS)));
+    return Math.max(1000, Math.round(this.#rate * SLICE_MS));
   }
   // What the run waits for after -1: the page's turn, or else wake().
   wait() {

@@ -1,6 +1,8 @@
 // The web build's interpreter as a console program under node, with no
 // terminal: program text and keys from standard input, as through a pipe.
-// The module's contract is web/host.js's.
+// The module's contract is web/host.js's. A program that did not run as
+// compiled code ends it with status 3, as vek_native does: a fallback cannot
+// hide a broken WebAssembly back end.
 //   node cli.mjs path/to/vek.js [ARG...]
 import { readFileSync, writeSync } from "node:fs";
 import { createRequire } from "node:module";
@@ -28,3 +30,8 @@ await interpreter.run({
   nextSlice: (n) => (n < 0 ? 0 : 1e9),
   wait: async () => {},
 }, 1 + args.length);
+const { all, compiled } = interpreter.runs();
+if (compiled < all) {
+  writeSync(2, "cli: the program did not run as compiled code\n");
+  process.exitCode = 3;
+}

@@ -44,6 +44,8 @@ const journeys = {
     await box(page).press("Control+Enter");
     await waitStatus(page, "ended");
     await until(() => consoleText(page), "characters): " + program + "\nHello, World!\n" + E, "console");
+    // It ran as WebAssembly compiled in the page, not the loop to fall back on.
+    expect("compiled runs", await page.evaluate(() => document.body.dataset.compiledRuns), "1");
   },
   async "a key read waits for keys typed in the console, and only there"(page) {
     await page.getByLabel("Example").selectOption("add");
