@@ -141,7 +141,7 @@ web-bench: web build
 	@tools/deps.sh "to measure the web playground" nodejs chromium
 	@npm ci --no-audit --no-fund --silent
 	node bench/page.mjs build/web
-	node bench/web.mjs build/web build/dev/vek_fast bench/programs/*.vek
+	node bench/web.mjs build/web build/dev/vek build/dev/vek_fast bench/programs/*.vek
 
 # The release: every artifact of one version in dist/, built with the presets
 # above from the last commit (DIST_DIRTY=yes packs uncommitted changes too, to

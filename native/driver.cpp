@@ -167,6 +167,8 @@ class Lowering {
   }
   // Goes on at the next operation, which follows in the code.
   void Fall(int label) { Flow(label); }
+  // Steps run without an operation of their own (a stub's).
+  void Count(std::uint32_t steps) { steps_pending_ += steps; }
 
   // Counts the bytes put down and the steps run since the last count: before
   // any call, branch or way in from elsewhere, the counts are the truth.
@@ -367,10 +369,9 @@ class Lowering {
   }
 };
 
-// Whether two operations do the same (and, where steps are counted, take as many).
-bool Same(const Op& x, const Op& y, bool steps) {
-  return x.code == y.code && x.next == y.next && x.alt == y.alt && x.x == y.x && x.y == y.y &&
-         (!steps || x.steps == y.steps);
+// Whether two operations do the same, whatever steps they take.
+bool Same(const Op& x, const Op& y) {
+  return x.code == y.code && x.next == y.next && x.alt == y.alt && x.x == y.x && x.y == y.y;
 }
 
 // One compile: the plan, each position's entry and what is known there.
@@ -380,6 +381,10 @@ struct Compile {
   int entry[kProgSize + 1];  // the label whose code serves each position
   Facts at[kProgSize + 1];
   bool entered[kProgSize + 1];  // reached other than by falling through
+  // Where steps are counted: a position that does what another does, in
+  // more steps, is a stub that counts them and goes there.
+  int stub_to[kProgSize + 1];
+  std::uint32_t stub_steps[kProgSize + 1];
 
   // Positions on the straight path serve themselves; one off it shares the
   // entry of an identical operation just before it, and a pure no-op that
@@ -388,13 +393,25 @@ struct Compile {
   void Entries() {
     std::fill(std::begin(on_path), std::end(on_path), false);
     for (int p = 0; p != kEndPos; p = ops[p].next) on_path[p] = true;
+    std::fill(std::begin(stub_to), std::end(stub_to), -1);
     int alias[kProgSize + 1];
     for (int p = 0; p <= kEndPos; ++p) {
       const Op& op = ops[p];
-      alias[p] = on_path[p] || p == kEndPos                                      ? -1
-                 : Same(op, ops[p - 1], steps != nullptr)                        ? p - 1
-                 : op.code == kAdd && op.x == 0 && op.y == 0 && steps == nullptr ? op.next
-                                                                                 : -1;
+      const bool noop = op.code == kAdd && op.x == 0 && op.y == 0;
+      alias[p] = -1;
+      if (on_path[p] || p == kEndPos) continue;
+      if (steps == nullptr) {
+        alias[p] = Same(op, ops[p - 1]) ? p - 1 : noop ? op.next : -1;
+      } else if (noop || (Same(op, ops[p + 1]) && op.steps == ops[p + 1].steps + 1)) {
+        stub_to[p] = noop ? op.next : p + 1;
+        stub_steps[p] = noop ? op.steps : 1;
+      }
+    }
+    // A stub goes straight to the code at the end of a chain of them.
+    for (int p = kEndPos - 1; p > 0; --p) {
+      const int to = stub_to[p];
+      if (to < 0 || stub_to[to] < 0) continue;
+      stub_to[p] = stub_to[to], stub_steps[p] += stub_steps[to];
     }
     // Aliases point back to an earlier position or on to an operation's
     // successor, never in a circle; halving the paths keeps long runs of
@@ -426,6 +443,10 @@ struct Compile {
     }
     for (int p = l.Next(); p >= 0 && !l.tabled; p = l.Next()) {
       l.Start(at[p]);
+      if (stub_to[p] >= 0) {
+        l.Branch(entry[stub_to[p]]);
+        continue;
+      }
       l.Lower(ops[p], p);
       if (!l.Reached()) continue;
       on_path[p] ? l.Fall(entry[ops[p].next]) : l.Branch(entry[ops[p].next]);
@@ -454,7 +475,15 @@ struct Compile {
     e.Place(kExit);
     e.Leave(-1);
     for (int p = 1; p < kEndPos; ++p) {
-      if (!on_path[p] && entry[p] == p) lower(p, false);
+      if (on_path[p] || entry[p] != p) continue;
+      if (stub_to[p] < 0) {
+        lower(p, false);
+        continue;
+      }
+      e.Place(p);
+      l.Start(NothingKnown());
+      l.Count(stub_steps[p]);
+      l.Branch(entry[stub_to[p]]);
     }
   }
 

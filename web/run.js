@@ -128,8 +128,8 @@ export class Run {
   key() {
     return this.#keyAt < this.#keys.length ? this.#keys[this.#keyAt++] : -1;
   }
-  keyWaiting() {
-    return this.#keyAt < this.#keys.length;
+  keyWaiting() {  // without a keyboard, keys come from standard input, or its end
+    return !this.#keyboard || this.#keyAt < this.#keys.length;
   }
   read(cap) {
     if (this.#stdin === null) {
