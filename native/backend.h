@@ -79,6 +79,9 @@ class Backend {
 
   virtual void Enter() = 0;
   virtual void Leave(int result) = 0;
+  // a..d to the machine state and back, around a call out that works on it.
+  virtual void StoreMachine() = 0;
+  virtual void LoadMachine() = 0;
   virtual void Place(int label) = 0;
 
   virtual void Branch(int label) = 0;

@@ -28,15 +28,20 @@
 namespace native {
 namespace {
 
-std::int32_t CallKey() {
-  return console::ReadKey();
-}
+// Each of the twenty instructions as the table states it, on the machine
+// state: native code calls it for an instruction it has no lowering of its
+// own for (the key reads and NULL, which call out all the same, and any new
+// one), between storing a..d and loading them again.
+#define VEK_EFFECT(ch, name, kind, effect) \
+  +[]() -> std::int32_t {                  \
+    effect;                                \
+    return 0;                              \
+  },
+constexpr Callout kEffects[] = {VEK_INSTRUCTIONS(VEK_EFFECT)};
+#undef VEK_EFFECT
+
 std::int32_t CallFlush() {
   console::Flush();
-  return 0;
-}
-std::int32_t CallNull() {
-  console::PutLine("NULL");
   return 0;
 }
 std::int32_t CallStop() {
@@ -90,8 +95,10 @@ class Lowering {
         key_waiting_(key_waiting),
         steps_(steps) {}
 
-  // Whether the analysis met a jump through the table.
+  // Whether the analysis met a jump through the table; whether an operation
+  // had no lowering (the code is not to be run).
   bool tabled = false;
+  bool failed = false;
 
   // Starts lowering an operation with what is known at its entry.
   void Start(const Facts& f) {
@@ -135,11 +142,11 @@ class Lowering {
       case kSwapAB: Move(kT0, kA), Move(kA, kB), Move(kB, kT0); break;
       case kSwapCD: Move(kT0, kC), Move(kC, kD), Move(kD, kT0); break;
       case kPutA: PutByte(kA); break;
-      case kKeyA: KeyRead(kA, p, op.steps); break;
+      case kKeyA: KeyRead(op, p); break;
       case kPutB: PutByte(kB); break;
-      case kKeyB: KeyRead(kB, p, op.steps); break;
+      case kKeyB: KeyRead(op, p); break;
       case kSplit: Split(); break;
-      case kNull: Call(CallNull, kNoReg); break;
+      case kNull: Effect(op.code); break;
       case kStore: StoreCell(kA, kD); break;
       case kLoad: LoadCell(kD, kA); break;
       case kAddB: Add(kA, kB); break;  // '-' adds
@@ -153,6 +160,7 @@ class Lowering {
       case kSetJumpIfEqual: MoveImm(kA, op.x), AddImm(kB, kB, op.y), JumpIfEqual(); return;
       case kStop: Call(CallStop, kNoReg), Branch(kExit); return;
       case kEnd: Branch(kExit); return;
+      default: Effect(op.code); break;  // an instruction as the table states it
     }
     // What the operation absorbed from the run after it.
     AddImm(kA, kA, op.x), AddImm(kB, kB, op.y);
@@ -251,7 +259,7 @@ class Lowering {
 
   // A key read at position p: a bounded run with a key hook leaves before
   // it while no key is waiting, to go on at p later.
-  void KeyRead(Reg r, int p, int steps) {
+  void KeyRead(const Op& op, int p) {
     int at = p;
     while (!IsInstruction(prog[at])) ++at;  // no-ops in front of it
     steps_pending_ += at - p;
@@ -262,8 +270,16 @@ class Lowering {
       Leave(at);
       Place(waiting);
     }
-    steps_pending_ += steps - (at - p);
-    Call(CallKey, r);
+    steps_pending_ += op.steps - (at - p);
+    Effect(op.code);
+  }
+  // An instruction done by its effect in the table, on the machine state.
+  void Effect(Code code) {
+    if (code >= std::size(kEffects)) return void(failed = true);  // an operation of the plan's own
+    if (e_ != nullptr) e_->StoreMachine();
+    Call(kEffects[code], kNoReg);
+    if (e_ != nullptr) e_->LoadMachine();
+    for (const Reg r : {kA, kB, kC, kD}) Unknown(r);
   }
   // Ends the run, to go on at position p: a way in.
   void Leave(int p) {
@@ -457,7 +473,8 @@ struct Compile {
     }
   }
 
-  void Emit(Backend& e, int n, const Limits* limits) {
+  // False where an operation had no lowering.
+  bool Emit(Backend& e, int n, const Limits* limits) {
     bool marks[kProgSize + 1];  // the analysis has them already
     Lowering l = For(&e, marks, limits);
     e.Enter();
@@ -485,6 +502,7 @@ struct Compile {
       l.Count(stub_steps[p]);
       l.Branch(entry[stub_to[p]]);
     }
+    return !l.failed;
   }
 
   Lowering For(Backend* e, bool* marks, const Limits* limits) {
@@ -533,8 +551,10 @@ bool NativeRun::Compile(int n, Limits* limits, std::uint64_t* steps) {
                             limits == nullptr ? nullptr : &limits->jumps,
                             steps};
   e->Reset(static_cast<std::uint8_t*>(code_), native::kCodeCap, world);
-  compile.Emit(*e, n, limits);
-  if (!e->Finish(compile.entry) || !native::SealCode(code_, e->Size())) Drop();
+  if (!compile.Emit(*e, n, limits) || !e->Finish(compile.entry) ||
+      !native::SealCode(code_, e->Size())) {
+    Drop();
+  }
   return code_ != nullptr;
 }
 

@@ -41,7 +41,7 @@ class A64 final : public MachineBackend<a64::Asm> {
     as_.MovXFromSp(a64::kFp);
     std::int32_t at = 16;
     for (const auto& [r1, r2] : kSaved) as_.StpX(r1, r2, a64::kSp, at), at += 16;
-    for (int r = kA; r <= kD; ++r) as_.MovX(S0, world_.regs[r]), as_.LdrW(kRegs[r], S0, 0);
+    LoadMachine();
     as_.MovX(kKept.mem, world_.mem);
     as_.MovX(kKept.out, world_.out);
     as_.MovX(kKept.len_at, world_.len);
@@ -50,8 +50,14 @@ class A64 final : public MachineBackend<a64::Asm> {
     as_.LdrX(kKept.len, kKept.len_at, 0);
   }
 
-  void Leave(int result) override {
+  void StoreMachine() override {
     for (int r = kA; r <= kD; ++r) as_.MovX(S0, world_.regs[r]), as_.StrW(kRegs[r], S0, 0);
+  }
+  void LoadMachine() override {
+    for (int r = kA; r <= kD; ++r) as_.MovX(S0, world_.regs[r]), as_.LdrW(kRegs[r], S0, 0);
+  }
+  void Leave(int result) override {
+    StoreMachine();
     as_.MovW(a64::kX0, static_cast<std::uint32_t>(result));
     std::int32_t at = 16;
     for (const auto& [r1, r2] : kSaved) as_.LdpX(r1, r2, a64::kSp, at), at += 16;

@@ -34,7 +34,7 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
     as_.Addi(rv64::kSp, rv64::kSp, -kFrame);
     std::int32_t at = 0;
     for (const rv64::Reg r : kSaved) as_.Sd(r, rv64::kSp, at), at += 8;
-    for (int r = kA; r <= kD; ++r) as_.Li(S0, world_.regs[r]), as_.Lw(kRegs[r], S0, 0);
+    LoadMachine();
     as_.Li(kKept.mem, world_.mem);
     as_.Li(kKept.out, world_.out);
     as_.Li(kKept.len_at, world_.len);
@@ -44,8 +44,14 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
     as_.Ld(kKept.len, kKept.len_at, 0);
   }
 
-  void Leave(int result) override {
+  void StoreMachine() override {
     for (int r = kA; r <= kD; ++r) as_.Li(S0, world_.regs[r]), as_.Sw(kRegs[r], S0, 0);
+  }
+  void LoadMachine() override {
+    for (int r = kA; r <= kD; ++r) as_.Li(S0, world_.regs[r]), as_.Lw(kRegs[r], S0, 0);
+  }
+  void Leave(int result) override {
+    StoreMachine();
     as_.Li(rv64::kA0, result);
     std::int32_t at = 0;
     for (const rv64::Reg r : kSaved) as_.Ld(r, rv64::kSp, at), at += 8;

@@ -57,9 +57,7 @@ class Wasm final : public Backend {
   // Loads the machine; the dispatch loop and the blocks come at Finish, once
   // their number is known.
   void Enter() override {
-    for (int r = kA; r <= kD; ++r) {
-      head_.I32Const(0), head_.I32Load(Address(world_.regs[r])), head_.LocalSet(Local(Reg(r)));
-    }
+    Load(head_);
     head_.I32Const(0), head_.I32Load(Address(world_.len)), head_.LocalSet(kLen);
     head_.LocalGet(kStart), head_.LocalSet(kTarget);
     if (world_.steps != nullptr) {
@@ -68,6 +66,8 @@ class Wasm final : public Backend {
     head_.LocalGet(kSteps), head_.LocalGet(kBudget), head_.I64ExtendI32U(), head_.I64Add();
     head_.LocalSet(kLimit);
   }
+  void StoreMachine() override { Store(body_); }
+  void LoadMachine() override { Load(body_); }
   void Leave(int result) override {
     Store(body_);
     body_.I32Const(result), body_.Return();
@@ -229,6 +229,11 @@ class Wasm final : public Backend {
     body_.LocalGet(Local(index)), body_.I32Const(kLastCell), body_.I32LeU();
   }
   void Cell(Reg index) { body_.LocalGet(Local(index)), body_.I32Const(2), body_.I32Shl(); }
+  void Load(wasm::Asm& to) const {
+    for (int r = kA; r <= kD; ++r) {
+      to.I32Const(0), to.I32Load(Address(world_.regs[r])), to.LocalSet(Local(Reg(r)));
+    }
+  }
   void Store(wasm::Asm& to) const {
     for (int r = kA; r <= kD; ++r) {
       to.I32Const(0), to.LocalGet(Local(Reg(r))), to.I32Store(Address(world_.regs[r]));

@@ -58,7 +58,7 @@ class X86 final : public MachineBackend<x86::Asm> {
     as_.Endbr();
     for (const x86::Reg r : kSaved) as_.Push(r);
     as_.SubPtrRI(x86::kSp, kFrame);
-    for (int r = kA; r <= kD; ++r) as_.MovRM(kRegs[r], Machine(r, x86::kDx));
+    LoadMachine();
     if constexpr (x86::k64) {
       as_.MovPtrRI(MEM, world_.mem);
       as_.MovPtrRI(OUT, world_.out);
@@ -67,8 +67,14 @@ class X86 final : public MachineBackend<x86::Asm> {
     as_.MovPtrRM(LEN, Len());
   }
 
-  void Leave(int result) override {
+  void StoreMachine() override {
     for (int r = kA; r <= kD; ++r) as_.MovMR(Machine(r, x86::kDx), kRegs[r]);
+  }
+  void LoadMachine() override {
+    for (int r = kA; r <= kD; ++r) as_.MovRM(kRegs[r], Machine(r, x86::kDx));
+  }
+  void Leave(int result) override {
+    StoreMachine();
     as_.MovRI(x86::kAx, result);
     as_.AddPtrRI(x86::kSp, kFrame);
     for (auto r = kSaved.rbegin(); r != kSaved.rend(); ++r) as_.Pop(*r);
