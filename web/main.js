@@ -290,8 +290,11 @@ function openLink(event) {
   if (got instanceof Error) note("The address's link could not be read, so the program was kept as it was.");
   const use = got && !(got instanceof Error) ? got : saved && { text: saved.text ?? "", keys: saved.keys ?? "" };
   if (!use) return keep();
+  // The breakpoints kept go with the program they were set in (a reload
+  // opens the address, which holds the program but not its breakpoints).
+  const kept = event ? { text: editor.text, breakpoints: [...editor.breakpoints] } : saved;
   $("ahead").value = use.keys;
-  editor.set(use.text, use === got ? [] : saved.breakpoints ?? saved.breaks ?? []); // breaks: kept by older pages
+  editor.set(use.text, kept && kept.text === use.text ? kept.breakpoints ?? kept.breaks ?? [] : []); // breaks: kept by older pages
 }
 
 function setup() {

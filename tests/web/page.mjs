@@ -27,6 +27,7 @@ const consoleText = (page) => page.getByRole("log", { name: "Console" }).textCon
 const box = (page) => page.getByLabel("Program", { exact: true });
 const reg = (page, r) => page.locator(`#${r}`).textContent();
 const waitStatus = (page, want, ms) => until(() => status(page), want, "status", ms);
+const ready = (page) => page.waitForSelector("body[data-ready=yes]");
 async function type(page, text, caret) { // a program typed in, the caret put at a position
   await box(page).fill(text);
   await box(page).press("Control+Home");
@@ -166,6 +167,24 @@ const journeys = {
     await page.getByLabel("Time").press("Home");
     await page.getByLabel("Time").press("End");
     await waitStatus(page, "Back at step 8, before position end");
+  },
+  async "a reload keeps the breakpoints, and so does the next visit"() {
+    const context = await browser.newContext(); // two tabs
+    const page = await context.newPage();
+    await page.goto(url);
+    await ready(page);
+    await type(page, "!!!*N^", 3);
+    await box(page).press("F9");
+    await page.reload();
+    await ready(page);
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "Paused at the breakpoint at position 3");
+    const tab = await context.newPage();
+    await tab.goto(url);
+    await ready(tab);
+    expect("program", await box(tab).inputValue(), "!!!*N^");
+    await box(tab).press("Control+Enter");
+    await waitStatus(tab, "Paused at the breakpoint at position 3");
   },
   async "the heat map counts how often each position ran"(page) {
     await type(page, LOOP, 10);
