@@ -114,6 +114,7 @@ export class Editor {
 
   // Replaces the whole text as one edit that Ctrl+Z undoes.
   set(text, breakpoints = []) {
+    if (text.length > this.size) this.note(`The program was cut at ${this.size} characters.`);
     text = latin1(text).slice(0, this.size);
     const focused = document.activeElement;
     this.box.focus();

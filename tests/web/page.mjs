@@ -226,8 +226,19 @@ const journeys = {
     await other.goto(url);
     await other.waitForSelector("body[data-ready=yes]");
     expect("restored", await box(other).inputValue(), "N^");
-    const bad = await open(url + "#q=1");
-    await until(() => bad.getByRole("alert").textContent(), "could not be read", "note on a bad link");
+    for (const link of ["#q=1", "#p=%zz&q"]) {
+      const bad = await open(url + link);
+      await until(() => bad.getByRole("alert").textContent(), "could not be read", `note on ${link}`);
+      expect(`program of ${link}`, await box(bad).inputValue(), "");
+    }
+    // A program that looks like a link's keys survives its own link.
+    await page.getByLabel("Keys typed ahead").fill("");
+    await box(page).fill("..&k=..");
+    const own = await open(url + await page.evaluate(() => location.hash));
+    expect("own link", [await box(own).inputValue(), await own.getByLabel("Keys typed ahead").inputValue()], ["..&k=..", ""]);
+    const long = await open(url + "#p=" + "!".repeat(1 << 20));
+    expect("long link", (await box(long).inputValue()).length, 700);
+    await until(() => long.getByRole("alert").textContent(), "cut at 700", "note on a long link");
   },
   async "choosing an example over typed work can be undone"(page) {
     await box(page).fill("!!N^");
