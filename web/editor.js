@@ -117,12 +117,16 @@ export class Editor {
     if (text.length > this.size) this.note(`The program was cut at ${this.size} characters.`);
     text = latin1(text).slice(0, this.size);
     const focused = document.activeElement;
-    this.box.focus();
-    this.box.select();
-    if (!document.execCommand("insertText", false, text) || this.box.value !== text) this.box.value = text;
+    // With nothing focused (the page opening) there is no edit to undo, and
+    // focusing the box would make Tab go on from it.
+    if (!focused || focused === document.body) this.box.value = text;
+    else {
+      this.box.focus();
+      this.box.select();
+      if (!document.execCommand("insertText", false, text) || this.box.value !== text) this.box.value = text;
+      focused.focus();
+    }
     this.box.setSelectionRange(0, 0);
-    if (focused === document.body) this.box.blur();
-    else focused?.focus();
     this.old = text;
     this.breakpoints = new Set(breakpoints);
     this.heat = null;

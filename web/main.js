@@ -309,13 +309,18 @@ function setup() {
     const example = EXAMPLES.find((e) => e.name === $("examples").value);
     if (!example) return;
     const typed = editor.text.trim() && !EXAMPLES.some((e) => e.text === editor.text);
-    undo = { text: editor.text, keys: $("ahead").value, breakpoints: [...editor.breakpoints],
-      example: shownExample, about: $("about").textContent };
+    // Over the example last chosen, as it was (arrowing through the menu),
+    // Undo still brings back what was there before it.
+    const chosen = editor.text === EXAMPLES.find((e) => e.name === shownExample)?.text;
+    if (typed) {
+      undo = { text: editor.text, keys: $("ahead").value, breakpoints: [...editor.breakpoints],
+        example: shownExample, about: $("about").textContent };
+    } else if (!chosen) undo = null;
     shownExample = example.name;
     editor.set(example.text);
     $("ahead").value = example.keys;
     $("about").textContent = example.about + (example.keys ? ` (keys typed ahead: ${JSON.stringify(example.keys)})` : "");
-    note(typed ? `The example “${example.name}” replaced your program.` : "", false, typed);
+    note(undo ? `The example “${example.name}” replaced your program.` : "", false, !!undo);
     keep();
   };
   $("reference").tBodies[0].replaceChildren(...INSTRUCTIONS.map((ins) => {

@@ -28,6 +28,7 @@ const box = (page) => page.getByLabel("Program", { exact: true });
 const reg = (page, r) => page.locator(`#${r}`).textContent();
 const waitStatus = (page, want, ms) => until(() => status(page), want, "status", ms);
 const ready = (page) => page.waitForSelector("body[data-ready=yes]");
+const hasFocus = (locator) => locator.evaluate((e) => e === document.activeElement);
 async function type(page, text, caret) { // a program typed in, the caret put at a position
   await box(page).fill(text);
   await box(page).press("Control+Home");
@@ -241,11 +242,26 @@ const journeys = {
     expect("long link", (await box(long).inputValue()).length, 700);
     await until(() => long.getByRole("alert").textContent(), "cut at 700", "note on a long link");
   },
-  async "choosing an example over typed work can be undone"(page) {
+  async "choosing an example over typed work can be undone, also after arrowing through the menu"(page) {
     await box(page).fill("!!N^");
     await page.getByLabel("Example").selectOption("hello");
     await button(page, "Undo").click();
     expect("program, example", [await box(page).inputValue(), await page.getByLabel("Example").inputValue()], ["!!N^", ""]);
+    for (let i = 0; i < 3; i++) await page.getByLabel("Example").press("ArrowDown");
+    await button(page, "Undo").click();
+    expect("after arrowing", [await box(page).inputValue(), await page.getByLabel("Example").inputValue()], ["!!N^", ""]);
+  },
+  async "with a link or a kept program, Tab goes through the page from the top"(page) {
+    await box(page).fill("N^");
+    for (const address of [url + "#p=N^", url]) {
+      await page.goto("about:blank");
+      await page.goto(address);
+      await ready(page);
+      await page.keyboard.press("Tab");
+      expect(`first Tab on ${address}`, await hasFocus(page.getByLabel("Example")), true);
+      await page.keyboard.press("Tab");
+      expect(`second Tab on ${address}`, await hasFocus(button(page, "Copy link")), true);
+    }
   },
   async "until the module has loaded, Run is disabled"() {
     const page = await browser.newPage();
