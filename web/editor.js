@@ -189,6 +189,7 @@ export class Editor {
         if (count) {
           const f = Math.log(count + 1) / Math.log(most + 1);
           span.style.background = `hsl(${50 - 50 * f}, 100%, ${92 - 27 * f}%)`;
+          span.style.setProperty("--heat", f.toFixed(2)); // where forced colours drop the background
           span.classList.add("hot");
         }
       }

@@ -67,7 +67,9 @@ function drawTime() {
   const [step, all] = run ? [run.steps, run.frontier] : [0, 0];
   $("time").max = all;
   $("time").value = step;
-  $("time-out").textContent = `step ${step.toLocaleString("en")} of ${all.toLocaleString("en")}`;
+  const say = (n) => `step ${n.toLocaleString("en")} of ${all.toLocaleString("en")}`;
+  $("time-out").textContent = say(step);
+  $("time-out").style.minWidth = `${say(all).length + 1}ch`; // a character more than the longest: never wider
 }
 
 function drawMachine() {

@@ -287,6 +287,24 @@ const journeys = {
     const [editor, machine] = [await box(page).boundingBox(), await page.locator("#registers").boundingBox()];
     if (machine.y < editor.y + editor.height) throw new Error("machine beside the editor");
   },
+  async "under forced colours the heat map shows; the Time slider keeps its length"(page) {
+    await page.emulateMedia({ forcedColors: "active" });
+    await type(page, LOOP, 0);
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "ended");
+    const hottest = page.locator("#paint [data-i='10']");
+    const plain = await hottest.screenshot();
+    await button(page, "Heat map").click();
+    await waitStatus(page, "Heat map of");
+    if ((await hottest.screenshot()).equals(plain)) throw new Error("the heat map shows nothing");
+    const slider = page.getByLabel("Time");
+    await slider.press("Home");
+    await waitStatus(page, "Back at step 0,");
+    const width = (await slider.boundingBox()).width;
+    await slider.press("End");
+    await until(() => status(page), (s) => /Back at step [1-9]/.test(s), "status at the end");
+    expect("slider's width at the end", (await slider.boundingBox()).width, width);
+  },
   async "every text colour has 4.5:1 contrast"(page) {
     await box(page).fill(" " + "!@(.,?x".repeat(3) + " y");
     const low = await page.evaluate(() => {
