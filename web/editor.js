@@ -51,7 +51,9 @@ export class Editor {
       setTimeout(() => this.describe(i));
     });
     new ResizeObserver(() => this.fit()).observe(this.box);
-    this.box.readOnly = false; // until now the page had no interpreter
+    // From here the painted copy shows the text (what was typed so far too).
+    this.box.parentElement.classList.add("painted");
+    this.paint();
   }
 
   get text() {

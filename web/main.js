@@ -284,18 +284,24 @@ function wire() {
   };
 }
 
-// The program from the address, else the one kept from the last visit.
-function openLink(event) {
+// The program from the address, else the one kept from the last visit; but
+// what was typed while the page loaded (`typed`) stays.
+function openLink(event, typed = {}) {
   if (active()) run.stop();
   const got = parse(location.hash);
+  const link = got instanceof Error ? null : got;
   const saved = event ? null : restore();
   if (got instanceof Error) note("The address's link could not be read, so the program was kept as it was.");
-  const use = got && !(got instanceof Error) ? got : saved && { text: saved.text ?? "", keys: saved.keys ?? "" };
+  if (typed.text) {
+    if (link) note("The link's program was not opened: what you typed while the page loaded is kept.");
+    return editor.changed();
+  }
+  const use = link ?? (saved && { text: saved.text ?? "", keys: saved.keys ?? "" });
   if (!use) return keep();
   // The breakpoints kept go with the program they were set in (a reload
   // opens the address, which holds the program but not its breakpoints).
   const kept = event ? { text: editor.text, breakpoints: [...editor.breakpoints] } : saved;
-  $("ahead").value = use.keys;
+  if (!typed.keys) $("ahead").value = use.keys;
   editor.set(use.text, kept && kept.text === use.text ? kept.breakpoints ?? kept.breaks ?? [] : []); // breaks: kept by older pages
 }
 
@@ -333,8 +339,9 @@ function setup() {
     row.firstChild.className = `k-${ins.kind}`;
     return row;
   }));
-  openLink();
+  openLink(null, { text: editor.text, keys: $("ahead").value });
   window.addEventListener("hashchange", openLink);
+  for (const id of ["copy", "breakpoint", "watch-what", "watch-add"]) $(id).disabled = false;
   machine.draw(null);
   drawTime();
   setButtons();

@@ -28,6 +28,9 @@ const box = (page) => page.getByLabel("Program", { exact: true });
 const reg = (page, r) => page.locator(`#${r}`).textContent();
 const waitStatus = (page, want, ms) => until(() => status(page), want, "status", ms);
 const ready = (page) => page.waitForSelector("body[data-ready=yes]");
+// What the program box shows: its own text where that is visible, else its painted copy.
+const shown = (page) => box(page).evaluate((e) =>
+  (getComputedStyle(e).color === "rgba(0, 0, 0, 0)" ? document.getElementById("paint").textContent.trim() : e.value));
 const hasFocus = (locator) => locator.evaluate((e) => e === document.activeElement);
 async function type(page, text, caret) { // a program typed in, the caret put at a position
   await box(page).fill(text);
@@ -263,16 +266,33 @@ const journeys = {
       expect(`second Tab on ${address}`, await hasFocus(button(page, "Copy link")), true);
     }
   },
-  async "until the module has loaded, Run is disabled"() {
-    const page = await browser.newPage();
+  async "until the module has loaded, what needs it is disabled, and what is typed shows and is kept"() {
+    const page = await browser.newPage({ serviceWorkers: "block" }); // every visit asks the server
+    await page.goto(url);
+    await ready(page);
+    await box(page).fill("!!N^"); // kept for the next visit
+    await page.getByLabel("Keys typed ahead").fill("xy");
     let release;
     const held = new Promise((resolve) => (release = resolve));
     await page.route("**/vek.wasm", async (route) => (await held, route.continue()));
+    await page.goto("about:blank");
     await page.goto(url);
     await until(() => status(page), "Loading", "status");
-    expect("Run disabled", await button(page, "Run").isDisabled(), true);
+    for (const name of ["Run", "Breakpoint", "Copy link", "Add watch"]) {
+      expect(`${name} disabled`, await button(page, name).isDisabled(), true);
+    }
+    await box(page).click();
+    await page.keyboard.type("*N^");
+    await page.getByLabel("Keys typed ahead").click();
+    await page.keyboard.type("z");
+    expect("shown while loading", await shown(page), "*N^");
     release();
     await until(() => button(page, "Run").isDisabled(), (d) => !d, "Run enabled");
+    expect("kept", [await box(page).inputValue(), await page.getByLabel("Keys typed ahead").inputValue()], ["*N^", "z"]);
+    expect("shown", await shown(page), "*N^");
+    for (const name of ["Breakpoint", "Copy link", "Add watch"]) {
+      expect(`${name} enabled`, await button(page, name).isDisabled(), false);
+    }
   },
   async "a phone screen: no sideways scrolling, controls 40 px tall, the machine below"() {
     const page = await open(url, { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
