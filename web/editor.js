@@ -51,7 +51,9 @@ export class Editor {
       setTimeout(() => this.describe(i));
     });
     new ResizeObserver(() => this.fit()).observe(this.box);
-    this.box.readOnly = false; // until now the page had no interpreter
+    // From here the painted copy shows the text (what was typed so far too).
+    this.box.parentElement.classList.add("painted");
+    this.paint();
   }
 
   get text() {
@@ -114,14 +116,19 @@ export class Editor {
 
   // Replaces the whole text as one edit that Ctrl+Z undoes.
   set(text, breakpoints = []) {
+    if (text.length > this.size) this.note(`The program was cut at ${this.size} characters.`);
     text = latin1(text).slice(0, this.size);
     const focused = document.activeElement;
-    this.box.focus();
-    this.box.select();
-    if (!document.execCommand("insertText", false, text) || this.box.value !== text) this.box.value = text;
+    // With nothing focused (the page opening) there is no edit to undo, and
+    // focusing the box would make Tab go on from it.
+    if (!focused || focused === document.body) this.box.value = text;
+    else {
+      this.box.focus();
+      this.box.select();
+      if (!document.execCommand("insertText", false, text) || this.box.value !== text) this.box.value = text;
+      focused.focus();
+    }
     this.box.setSelectionRange(0, 0);
-    if (focused === document.body) this.box.blur();
-    else focused?.focus();
     this.old = text;
     this.breakpoints = new Set(breakpoints);
     this.heat = null;
@@ -184,6 +191,7 @@ export class Editor {
         if (count) {
           const f = Math.log(count + 1) / Math.log(most + 1);
           span.style.background = `hsl(${50 - 50 * f}, 100%, ${92 - 27 * f}%)`;
+          span.style.setProperty("--heat", f.toFixed(2)); // where forced colours drop the background
           span.classList.add("hot");
         }
       }

@@ -1,6 +1,7 @@
 // Links and saving. The address's fragment carries the keys typed ahead and
 // the program: #k=KEYS&p=PROGRAM (or just #p=PROGRAM), the program last and
-// running to the end, so it needs no separator escaped. Printable ASCII
+// running to the end, so it needs no separator escaped (but for a program
+// that would read as an older link, whose & is escaped). Printable ASCII
 // stays as it is, except % and what an address cannot hold (" < > `);
 // every other byte is %XX. The last program is also kept in local storage.
 
@@ -14,21 +15,27 @@ function encode(text, also = "") {
   }).join("");
 }
 
-// %XX is a byte; any other character (a % too) stands for itself.
+// Older links: #p=...&k=..., every byte but A-Z a-z 0-9 - _ . ~ escaped.
+const OLD = /^p=([\w.~%-]*)&k=([\w.~%-]*)$/;
+
+// %XX is a byte; any other character stands for itself.
 function decode(text) {
   return text.replace(/%([0-9A-Fa-f]{2})/g, (_, h) => String.fromCharCode(parseInt(h, 16)));
 }
 
 export function fragment(text, keys) {
-  return (keys ? `#k=${encode(keys, "&")}&` : "#") + `p=${encode(text)}`;
+  if (keys) return `#k=${encode(keys, "&")}&p=${encode(text)}`;
+  const link = `p=${encode(text)}`;
+  return "#" + (OLD.test(link) ? `p=${encode(text, "&")}` : link);
 }
 
 // { text, keys } from a fragment, null if there is none, or an Error.
 export function parse(hash) {
   const f = hash.replace(/^#/, "");
   if (!f) return null;
-  // Older links: #p=...&k=..., every byte but A-Z a-z 0-9 - _ . ~ escaped.
-  const old = /^p=([\w.~%-]*)&k=([\w.~%-]*)$/.exec(f);
+  // No link has a % that starts no %XX: such an address was mangled.
+  if (/%(?![0-9A-Fa-f]{2})/.test(f)) return new Error("a % that is not an escape");
+  const old = OLD.exec(f);
   if (old) return { text: decode(old[1]), keys: decode(old[2]) };
   const m = /^(?:k=([^&]*)&)?p=(.*)$/s.exec(f);
   if (!m) return new Error("not a program link");

@@ -20,7 +20,8 @@ export class MachineView {
     memory.replaceChildren(...Array.from({ length: cells }, (_, i) => {
       const cell = document.createElement("div");
       cell.dataset.i = i;
-      cell.innerHTML = `<span class="i">${i}</span><span class="v">0</span>`;
+      // Said as "cell 5 holds 7", shown as "5 7".
+      cell.innerHTML = `<span class="sr-only">cell </span><span class="i">${i}</span><span class="sr-only"> holds </span><span class="v">0</span>`;
       return cell;
     }));
     this.values = [...memory.children].map((cell) => cell.lastChild);

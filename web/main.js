@@ -67,7 +67,9 @@ function drawTime() {
   const [step, all] = run ? [run.steps, run.frontier] : [0, 0];
   $("time").max = all;
   $("time").value = step;
-  $("time-out").textContent = `step ${step.toLocaleString("en")} of ${all.toLocaleString("en")}`;
+  const say = (n) => `step ${n.toLocaleString("en")} of ${all.toLocaleString("en")}`;
+  $("time-out").textContent = say(step);
+  $("time-out").style.minWidth = `${say(all).length + 1}ch`; // a character more than the longest: never wider
 }
 
 function drawMachine() {
@@ -282,16 +284,25 @@ function wire() {
   };
 }
 
-// The program from the address, else the one kept from the last visit.
-function openLink(event) {
+// The program from the address, else the one kept from the last visit; but
+// what was typed while the page loaded (`typed`) stays.
+function openLink(event, typed = {}) {
   if (active()) run.stop();
   const got = parse(location.hash);
+  const link = got instanceof Error ? null : got;
   const saved = event ? null : restore();
   if (got instanceof Error) note("The address's link could not be read, so the program was kept as it was.");
-  const use = got && !(got instanceof Error) ? got : saved && { text: saved.text ?? "", keys: saved.keys ?? "" };
+  if (typed.text) {
+    if (link) note("The link's program was not opened: what you typed while the page loaded is kept.");
+    return editor.changed();
+  }
+  const use = link ?? (saved && { text: saved.text ?? "", keys: saved.keys ?? "" });
   if (!use) return keep();
-  $("ahead").value = use.keys;
-  editor.set(use.text, use === got ? [] : saved.breakpoints ?? saved.breaks ?? []); // breaks: kept by older pages
+  // The breakpoints kept go with the program they were set in (a reload
+  // opens the address, which holds the program but not its breakpoints).
+  const kept = event ? { text: editor.text, breakpoints: [...editor.breakpoints] } : saved;
+  if (!typed.keys) $("ahead").value = use.keys;
+  editor.set(use.text, kept && kept.text === use.text ? kept.breakpoints ?? kept.breaks ?? [] : []); // breaks: kept by older pages
 }
 
 function setup() {
@@ -306,13 +317,18 @@ function setup() {
     const example = EXAMPLES.find((e) => e.name === $("examples").value);
     if (!example) return;
     const typed = editor.text.trim() && !EXAMPLES.some((e) => e.text === editor.text);
-    undo = { text: editor.text, keys: $("ahead").value, breakpoints: [...editor.breakpoints],
-      example: shownExample, about: $("about").textContent };
+    // Over the example last chosen, as it was (arrowing through the menu),
+    // Undo still brings back what was there before it.
+    const chosen = editor.text === EXAMPLES.find((e) => e.name === shownExample)?.text;
+    if (typed) {
+      undo = { text: editor.text, keys: $("ahead").value, breakpoints: [...editor.breakpoints],
+        example: shownExample, about: $("about").textContent };
+    } else if (!chosen) undo = null;
     shownExample = example.name;
     editor.set(example.text);
     $("ahead").value = example.keys;
     $("about").textContent = example.about + (example.keys ? ` (keys typed ahead: ${JSON.stringify(example.keys)})` : "");
-    note(typed ? `The example “${example.name}” replaced your program.` : "", false, typed);
+    note(undo ? `The example “${example.name}” replaced your program.` : "", false, !!undo);
     keep();
   };
   $("reference").tBodies[0].replaceChildren(...INSTRUCTIONS.map((ins) => {
@@ -323,8 +339,9 @@ function setup() {
     row.firstChild.className = `k-${ins.kind}`;
     return row;
   }));
-  openLink();
+  openLink(null, { text: editor.text, keys: $("ahead").value });
   window.addEventListener("hashchange", openLink);
+  for (const id of ["copy", "breakpoint", "watch-what", "watch-add"]) $(id).disabled = false;
   machine.draw(null);
   drawTime();
   setButtons();

@@ -27,6 +27,11 @@ const consoleText = (page) => page.getByRole("log", { name: "Console" }).textCon
 const box = (page) => page.getByLabel("Program", { exact: true });
 const reg = (page, r) => page.locator(`#${r}`).textContent();
 const waitStatus = (page, want, ms) => until(() => status(page), want, "status", ms);
+const ready = (page) => page.waitForSelector("body[data-ready=yes]");
+// What the program box shows: its own text where that is visible, else its painted copy.
+const shown = (page) => box(page).evaluate((e) =>
+  (getComputedStyle(e).color === "rgba(0, 0, 0, 0)" ? document.getElementById("paint").textContent.trim() : e.value));
+const hasFocus = (locator) => locator.evaluate((e) => e === document.activeElement);
 async function type(page, text, caret) { // a program typed in, the caret put at a position
   await box(page).fill(text);
   await box(page).press("Control+Home");
@@ -133,7 +138,8 @@ const journeys = {
     await button(page, "Run").click();
     await waitStatus(page, "mem[5] changed from 0 to 1");
     expect("steps", await reg(page, "steps"), "8");
-    expect("marked", await page.locator("#memory .new").textContent(), "51");
+    // What a screen reader says of the cell: its index and value apart.
+    expect("marked", await page.locator("#memory .new").ariaSnapshot(), "- text: cell 5 holds 1");
   },
   async "time travel: Step back and the slider take the machine and output back"(page) {
     await type(page, "!!!N*@(^", 7); // ( at 6 stores d = 1 into mem[3]
@@ -166,6 +172,24 @@ const journeys = {
     await page.getByLabel("Time").press("Home");
     await page.getByLabel("Time").press("End");
     await waitStatus(page, "Back at step 8, before position end");
+  },
+  async "a reload keeps the breakpoints, and so does the next visit"() {
+    const context = await browser.newContext(); // two tabs
+    const page = await context.newPage();
+    await page.goto(url);
+    await ready(page);
+    await type(page, "!!!*N^", 3);
+    await box(page).press("F9");
+    await page.reload();
+    await ready(page);
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "Paused at the breakpoint at position 3");
+    const tab = await context.newPage();
+    await tab.goto(url);
+    await ready(tab);
+    expect("program", await box(tab).inputValue(), "!!!*N^");
+    await box(tab).press("Control+Enter");
+    await waitStatus(tab, "Paused at the breakpoint at position 3");
   },
   async "the heat map counts how often each position ran"(page) {
     await type(page, LOOP, 10);
@@ -207,25 +231,68 @@ const journeys = {
     await other.goto(url);
     await other.waitForSelector("body[data-ready=yes]");
     expect("restored", await box(other).inputValue(), "N^");
-    const bad = await open(url + "#q=1");
-    await until(() => bad.getByRole("alert").textContent(), "could not be read", "note on a bad link");
+    for (const link of ["#q=1", "#p=%zz&q"]) {
+      const bad = await open(url + link);
+      await until(() => bad.getByRole("alert").textContent(), "could not be read", `note on ${link}`);
+      expect(`program of ${link}`, await box(bad).inputValue(), "");
+    }
+    // A program that looks like a link's keys survives its own link.
+    await page.getByLabel("Keys typed ahead").fill("");
+    await box(page).fill("..&k=..");
+    const own = await open(url + await page.evaluate(() => location.hash));
+    expect("own link", [await box(own).inputValue(), await own.getByLabel("Keys typed ahead").inputValue()], ["..&k=..", ""]);
+    const long = await open(url + "#p=" + "!".repeat(1 << 20));
+    expect("long link", (await box(long).inputValue()).length, 700);
+    await until(() => long.getByRole("alert").textContent(), "cut at 700", "note on a long link");
   },
-  async "choosing an example over typed work can be undone"(page) {
+  async "choosing an example over typed work can be undone, also after arrowing through the menu"(page) {
     await box(page).fill("!!N^");
     await page.getByLabel("Example").selectOption("hello");
     await button(page, "Undo").click();
     expect("program, example", [await box(page).inputValue(), await page.getByLabel("Example").inputValue()], ["!!N^", ""]);
+    for (let i = 0; i < 3; i++) await page.getByLabel("Example").press("ArrowDown");
+    await button(page, "Undo").click();
+    expect("after arrowing", [await box(page).inputValue(), await page.getByLabel("Example").inputValue()], ["!!N^", ""]);
   },
-  async "until the module has loaded, Run is disabled"() {
-    const page = await browser.newPage();
+  async "with a link or a kept program, Tab goes through the page from the top"(page) {
+    await box(page).fill("N^");
+    for (const address of [url + "#p=N^", url]) {
+      await page.goto("about:blank");
+      await page.goto(address);
+      await ready(page);
+      await page.keyboard.press("Tab");
+      expect(`first Tab on ${address}`, await hasFocus(page.getByLabel("Example")), true);
+      await page.keyboard.press("Tab");
+      expect(`second Tab on ${address}`, await hasFocus(button(page, "Copy link")), true);
+    }
+  },
+  async "until the module has loaded, what needs it is disabled, and what is typed shows and is kept"() {
+    const page = await browser.newPage({ serviceWorkers: "block" }); // every visit asks the server
+    await page.goto(url);
+    await ready(page);
+    await box(page).fill("!!N^"); // kept for the next visit
+    await page.getByLabel("Keys typed ahead").fill("xy");
     let release;
     const held = new Promise((resolve) => (release = resolve));
     await page.route("**/vek.wasm", async (route) => (await held, route.continue()));
+    await page.goto("about:blank");
     await page.goto(url);
     await until(() => status(page), "Loading", "status");
-    expect("Run disabled", await button(page, "Run").isDisabled(), true);
+    for (const name of ["Run", "Breakpoint", "Copy link", "Add watch"]) {
+      expect(`${name} disabled`, await button(page, name).isDisabled(), true);
+    }
+    await box(page).click();
+    await page.keyboard.type("*N^");
+    await page.getByLabel("Keys typed ahead").click();
+    await page.keyboard.type("z");
+    expect("shown while loading", await shown(page), "*N^");
     release();
     await until(() => button(page, "Run").isDisabled(), (d) => !d, "Run enabled");
+    expect("kept", [await box(page).inputValue(), await page.getByLabel("Keys typed ahead").inputValue()], ["*N^", "z"]);
+    expect("shown", await shown(page), "*N^");
+    for (const name of ["Breakpoint", "Copy link", "Add watch"]) {
+      expect(`${name} enabled`, await button(page, name).isDisabled(), false);
+    }
   },
   async "a phone screen: no sideways scrolling, controls 40 px tall, the machine below"() {
     const page = await open(url, { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
@@ -239,6 +306,24 @@ const journeys = {
     }
     const [editor, machine] = [await box(page).boundingBox(), await page.locator("#registers").boundingBox()];
     if (machine.y < editor.y + editor.height) throw new Error("machine beside the editor");
+  },
+  async "under forced colours the heat map shows; the Time slider keeps its length"(page) {
+    await page.emulateMedia({ forcedColors: "active" });
+    await type(page, LOOP, 0);
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "ended");
+    const hottest = page.locator("#paint [data-i='10']");
+    const plain = await hottest.screenshot();
+    await button(page, "Heat map").click();
+    await waitStatus(page, "Heat map of");
+    if ((await hottest.screenshot()).equals(plain)) throw new Error("the heat map shows nothing");
+    const slider = page.getByLabel("Time");
+    await slider.press("Home");
+    await waitStatus(page, "Back at step 0,");
+    const width = (await slider.boundingBox()).width;
+    await slider.press("End");
+    await until(() => status(page), (s) => /Back at step [1-9]/.test(s), "status at the end");
+    expect("slider's width at the end", (await slider.boundingBox()).width, width);
   },
   async "every text colour has 4.5:1 contrast"(page) {
     await box(page).fill(" " + "!@(.,?x".repeat(3) + " y");
