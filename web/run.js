@@ -141,12 +141,13 @@ export class Run {
     return part;
   }
   write(bytes) {
-    // The dialogue's start is already in the adopted output; after Stop, nothing.
-    if (this.#adopted || this.#muted) return;
+    // Steps run again only count what they print, after Stop too.
     if (this.#replaying) {
       this.#replayed += bytes.length;
       return;
     }
+    // The dialogue's start is already in the adopted output; after Stop, nothing.
+    if (this.#adopted || this.#muted) return;
     this.output.append(bytes);
     this.#hooks.output?.(bytes);
   }
