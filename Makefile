@@ -132,7 +132,7 @@ web-test: web
 	@npm ci --no-audit --no-fund --silent
 	tests/run_cases.py --pipes-only --run-with node --run-with tests/web/cli.mjs build/web/vek.js $(CASES)
 	@# The WebAssembly back end against the reference loop, under node.
-	ctest --test-dir build/emscripten --output-on-failure
+	ctest --test-dir build/emscripten --output-on-failure -j $(JOBS)
 	node tests/web/page.mjs build/web build/web-screenshot.png
 
 # How soon the page answers Stop and Step back after much output, in
