@@ -92,6 +92,9 @@ class Backend {
   virtual void AddSteps(std::uint32_t k) = 0;
 
   virtual void Move(Reg dst, Reg src) = 0;
+  // x and y trade values: through kT0, where the processor has no single
+  // instruction for it.
+  virtual void Swap(Reg x, Reg y) { Move(kT0, x), Move(x, y), Move(y, kT0); }
   virtual void MoveImm(Reg dst, std::int32_t v) = 0;
   virtual void AddImm(Reg dst, Reg src, std::int32_t v) = 0;  // dst = src + v
   virtual void Add(Reg dst, Reg src) = 0;                     // dst += src

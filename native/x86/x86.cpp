@@ -121,6 +121,7 @@ class X86 final : public MachineBackend<x86::Asm> {
   void Move(Reg dst, Reg src) override {
     if (dst != src) as_.MovRR(kRegs[dst], kRegs[src]);
   }
+  void Swap(Reg x, Reg y) override { as_.XchgRR(kRegs[x], kRegs[y]); }
   void MoveImm(Reg dst, std::int32_t v) override {
     v == 0 ? as_.XorRR(kRegs[dst], kRegs[dst]) : as_.MovRI(kRegs[dst], v);
   }
