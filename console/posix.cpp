@@ -200,6 +200,9 @@ void WriteErr(const char* text) {
 }
 
 void Close() {
+  // What is still pending (the rest of a key that sends several bytes, such
+  // as an arrow or a function key) is the program's, not the shell's.
+  if (key_mode != 0) tcflush(key_fd, TCIFLUSH);
   LeaveKeyMode();
 }
 

@@ -43,7 +43,8 @@
 #            process ends; SIGTSTP on a terminal is typed as Ctrl-Z
 #   hangup   the terminal goes away
 # On a terminal, and with --crlf, a line end shows as CR LF. A terminal's
-# settings after the run must be those found before it. --run-with runs the
+# settings after the run must be those found before it, and a run that ends
+# by itself leaves nothing typed unread. --run-with runs the
 # binary through another program (wine, node, qemu); --pipes-only runs only
 # the cases through pipes with no steps, standard error unchecked, and counts
 # the others as skipped.
@@ -53,6 +54,7 @@ import os
 import re
 import select
 import signal
+import struct
 import sys
 import tempfile
 import termios
@@ -149,6 +151,7 @@ class Run:
         if self.terminal:
             self.master, slave = os.openpty()
             self.tty = os.dup(self.master)  # for its settings once the output has ended
+            self.typed = os.ttyname(slave)  # for what was typed and is still unread
             self.before = termios.tcgetattr(self.tty)
             fds = {0: slave, 1: slave, 2: slave}
             if self.stdout == "file":
@@ -338,6 +341,11 @@ class Run:
         if self.terminal:
             if termios.tcgetattr(self.tty) != self.before:
                 wrong.append("terminal settings not restored")
+            typed = os.open(self.typed, os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+            left = struct.unpack("i", fcntl.ioctl(typed, termios.FIONREAD, b"\0" * 4))[0]
+            os.close(typed)
+            if left and self.status == 0:  # a process killed leaves what it did not read
+                wrong.append(f"{left} bytes typed were left for the shell")
             os.close(self.tty)
         return wrong
 
