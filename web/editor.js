@@ -24,6 +24,7 @@ export class Editor {
     this.box = document.getElementById("text");
     this.paintEl = document.getElementById("paint");
     this.info = document.getElementById("info");
+    this.hint = this.info.textContent; // what the line says before any character is chosen
     this.count = document.getElementById("count");
     this.onChange = onChange;
     this.note = note;
@@ -133,6 +134,7 @@ export class Editor {
     this.breakpoints = new Set(breakpoints);
     this.heat = null;
     this.paint();
+    this.info.textContent = this.hint; // it spoke of the text replaced
     this.onChange();
   }
 

@@ -60,6 +60,7 @@ function setButtons() {
   $("heat").disabled = !stopped() || counting;
   $("time").disabled = !stopped() || counting || run.frontier === 0;
   $("examples").disabled = !!active();
+  $("undo").disabled = !!active(); // the program running stays the one shown
   editor.box.readOnly = !!active();
 }
 

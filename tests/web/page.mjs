@@ -211,6 +211,8 @@ const journeys = {
     await until(() => page.locator("#info").textContent(), "write the line NULL (output)", "reference at the caret");
     const instructions = await page.evaluate(async () => (await import("./instructions.js")).INSTRUCTIONS.length);
     expect("reference rows", await page.locator("#reference tbody tr").count(), instructions);
+    await page.getByLabel("Example").selectOption("hello"); // a new program: nothing said of the old one
+    expect("line after an example", await page.locator("#info").textContent(), "Hover over or move the caret to a character to see what it does.");
     await type(page, "!".repeat(700), 10);
     await page.keyboard.type("x\u20ac");
     expect("kept", (await box(page).inputValue()).length, 700);
@@ -248,9 +250,15 @@ const journeys = {
     expect("long link", (await box(long).inputValue()).length, 700);
     await until(() => long.getByRole("alert").textContent(), "cut at 700", "note on a long link");
   },
-  async "choosing an example over typed work can be undone, also after arrowing through the menu"(page) {
+  async "choosing an example over typed work can be undone, not during its run, also after arrowing through the menu"(page) {
     await box(page).fill("!!N^");
-    await page.getByLabel("Example").selectOption("hello");
+    await page.getByLabel("Example").selectOption("add");
+    await page.getByLabel("Keys typed ahead").fill("");
+    await button(page, "Run").click();
+    await waitStatus(page, "Waiting for a key");
+    expect("Undo during the run", await button(page, "Undo").isDisabled(), true);
+    await button(page, "Stop").click();
+    await waitStatus(page, "Stopped.");
     await button(page, "Undo").click();
     expect("program, example", [await box(page).inputValue(), await page.getByLabel("Example").inputValue()], ["!!N^", ""]);
     for (let i = 0; i < 3; i++) await page.getByLabel("Example").press("ArrowDown");
