@@ -211,8 +211,6 @@ const journeys = {
     await until(() => page.locator("#info").textContent(), "write the line NULL (output)", "reference at the caret");
     const instructions = await page.evaluate(async () => (await import("./instructions.js")).INSTRUCTIONS.length);
     expect("reference rows", await page.locator("#reference tbody tr").count(), instructions);
-    await page.getByLabel("Example").selectOption("hello"); // a new program: nothing said of the old one
-    expect("line after an example", await page.locator("#info").textContent(), "Hover over or move the caret to a character to see what it does.");
     await type(page, "!".repeat(700), 10);
     await page.keyboard.type("x\u20ac");
     expect("kept", (await box(page).inputValue()).length, 700);
