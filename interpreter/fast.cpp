@@ -79,27 +79,31 @@ int Run(int n, Limits* limits) {
   }                      \
   GO_TO(op->to)
 
-  [[maybe_unused]] resume :  // bounded runs come back here after a handover
-                             ADMIT()
-                             // Where the run starts or goes on, even at a breakpoint.
-                             VEK_BEGIN(op->code)
+  // clang-format off
+  // The handlers: clang-format would push the labels and the macro-made cases
+  // to the right, so this block keeps its own layout.
+[[maybe_unused]] resume:  // bounded runs come back here after a handover
+  ADMIT()
+  // Where the run starts or goes on, even at a breakpoint.
+  VEK_BEGIN(op->code)
+
 #define VEK_HANDLER(ch, name, kind, effect) \
-  VEK_CASE(name) : {                        \
+  VEK_CASE(name): {                         \
     effect;                                 \
     THEN();                                 \
   }
-                                 VEK_INSTRUCTIONS(VEK_HANDLER)
+  VEK_INSTRUCTIONS(VEK_HANDLER)
 #undef VEK_HANDLER
 
-                                     VEK_CASE(Add)
-      : {
+  VEK_CASE(Add): {
     THEN();
   }
+
   // ? = ^ from the table; = goes on to the next operation when it does not jump.
 #define JUMP(target) GO(Target(target))
 #define STOP() return leave(-1)
 #define VEK_HANDLER(ch, name, kind, effect) \
-  VEK_CASE(name) : {                        \
+  VEK_CASE(name): {                         \
     effect;                                 \
     GO_TO(op->to);                          \
   }
@@ -107,34 +111,35 @@ int Run(int n, Limits* limits) {
 #undef VEK_HANDLER
 #undef STOP
 #undef JUMP
-  VEK_CASE(SetJump) : {
+
+  VEK_CASE(SetJump): {
     a = op->x;
     b = WrapAdd(b, op->y);
     GO(op->alt);
   }
-  VEK_CASE(SetJumpIfEqual) : {
+  VEK_CASE(SetJumpIfEqual): {
     a = op->x;
     b = WrapAdd(b, op->y);
     if (c == d) GO(op->alt);
     GO_TO(op->to);
   }
-  VEK_CASE(CopyJumpIfEqual) : {
+  VEK_CASE(CopyJumpIfEqual): {
     c = a;
     d = b;
     if (c == d) GO(Target(a));
     GO_TO(op->to);
   }
-  VEK_CASE(CopySplit) : {
+  VEK_CASE(CopySplit): {
     c = a;
     d = b;
     DigitSplit(a, b, c);
     THEN();
   }
-  VEK_CASE(MoveBA) : {
+  VEK_CASE(MoveBA): {
     a = b;
     THEN();
   }
-  VEK_CASE(End) : return leave(-1);
+  VEK_CASE(End): return leave(-1);
   VEK_END
 
 #undef THEN
@@ -142,10 +147,12 @@ int Run(int n, Limits* limits) {
 #undef GO_TO
 #undef ADMIT
 
-  [[maybe_unused]] arrived :  // at a breakpoint: its steps were taken on arrival, but not run
-                              steps += op->steps;
+[[maybe_unused]] arrived:  // at a breakpoint: its steps were taken on arrival, but not run
+  steps += op->steps;
   return leave(static_cast<int>(op - ops));
-  [[maybe_unused]] handover : if constexpr (kBounded) {
+
+[[maybe_unused]] handover:
+  if constexpr (kBounded) {
     if (marked(op) && steps != budget) {
       return leave(static_cast<int>(op - ops));  // arrived, not started here
     }
@@ -168,6 +175,7 @@ int Run(int n, Limits* limits) {
     limits->steps = steps;  // the machine is as the reference loop left it
     return at;
   }
+  // clang-format on
   return leave(-1);
 }
 

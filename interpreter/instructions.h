@@ -1,6 +1,7 @@
 // The whole VEK instruction set. Each entry is X(character, name, kind,
 // effect); the effects act on a, b, c, d, tmp and mem, which a run loop may
 // shadow with locals of the same names. Every byte not listed here is a no-op.
+// How each is described to people is in instructions.tsv beside this file.
 #pragma once
 
 #include <cstdint>

@@ -35,6 +35,21 @@ def examples():
     return {"examples/" + f.name: f.read_bytes() for f in files}
 
 
+def readme(shipped):
+    """The README users receive: the source's, up to the part that only the
+    source has (its guides for maintainers). Every link left in it must lead
+    to a file the artifact ships beside it (shipped: its names)."""
+    text = (ROOT / "README.md").read_text()
+    marker = "\n<!-- source only"
+    if marker not in text:
+        sys.exit("README.md: no '<!-- source only' line, where the release's copy ends")
+    text = text[:text.index(marker)].rstrip("\n") + "\n"
+    for target in re.findall(r"\]\(([^)#]+)(?:#[^)]*)?\)", text):
+        if "://" not in target and target not in shipped:
+            sys.exit(f"README.md: the release's copy links to {target}, which it does not ship")
+    return text.encode()
+
+
 def gz(data):
     return gzip.compress(data, compresslevel=9, mtime=0)
 
@@ -115,8 +130,7 @@ def deb(version, arch, stage):
         doc + "changelog.gz": (gz(changelog(version)), 0o644),
         "usr/share/lintian/overrides/vek": ((PACKAGING / "lintian-overrides").read_bytes(), 0o644),
     }
-    readme = (ROOT / "README.md").read_bytes()
-    files[doc + "README.md.gz"] = (gz(readme), 0o644)
+    files[doc + "README.md.gz"] = (gz(readme(set(examples()))), 0o644)
     for name, data in examples().items():  # small files stay uncompressed, as dh_compress does
         files[doc + name] = (data if len(data) <= 4096 else gz(data), 0o644)
 
@@ -151,9 +165,9 @@ def deb(version, arch, stage):
 def tarball(version, processor, stage):
     files = {"vek": ((stage / "bin/vek").read_bytes(), 0o755),
              "vek.1": ((stage / "share/man/man1/vek.1").read_bytes(), 0o644),
-             "README.md": ((ROOT / "README.md").read_bytes(), 0o644),
              "LICENSE": ((ROOT / "LICENSE").read_bytes(), 0o644)}
     files.update({n: (d, 0o644) for n, d in examples().items()})
+    files["README.md"] = (readme(set(files)), 0o644)
     top = f"vek-{version}-linux-{processor}"
     tar_gz(DIST / f"{top}.tar.gz", top, files)
 

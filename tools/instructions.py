@@ -1,20 +1,31 @@
 #!/usr/bin/env python3
-"""The instruction table (interpreter/instructions.h) for what is not C++.
-  instructions.py ROOT check   fails unless README.md's instruction table
-                               lists exactly the table's instructions, each
-                               once, and states their count, and the manual
-                               page's (vek.1.in) says the same as the README's of
-                               each, in the same order
-  instructions.py ROOT js      the same check, then the page's instruction table
+"""The instruction set for what is not C++: interpreter/instructions.h says what
+each instruction is (character, name, kind, effect in C++), and
+interpreter/instructions.tsv how it is described (character, effect, example,
+in the order the documents list them).
+
+  instructions.py ROOT check   fails unless the two list the same characters,
+                               each once, and README.md's and the manual
+                               page's (vek.1.in) instruction tables and the
+                               count above README.md's are exactly what the
+                               descriptions give
+  instructions.py ROOT write   rewrites those tables and that count from the
+                               descriptions
+  instructions.py ROOT js      the check, then the page's instruction table
                                (instructions.js): each instruction's character,
-                               name and kind, with the README's effect and example
-Every line of the table must read as an entry; anything else fails, naming it."""
+                               name and kind, with its effect and example
+Every line of the table and of the descriptions must read as an entry; anything
+else fails, naming it."""
 import json
 import pathlib
 import re
 import sys
 
 root = pathlib.Path(sys.argv[1])
+HEADER = "char\teffect\texample"
+README_HEAD = ["| char | effect | example (from all-zero registers unless said) |", "|---|---|---|"]
+COUNT = re.compile(r"one of these (\d+) characters")
+MANUAL = re.compile(r"(\.SH INSTRUCTIONS\n\.TS\nl l\.\n)(.*?\n)(\.TE\n)", re.S)
 
 
 def fail(where, why):
@@ -45,58 +56,103 @@ def table():
     return found
 
 
-def readme():
-    """(character, effect, example) of each row of the README's table, and the count it states."""
-    text = (root / "README.md").read_text()
-    section = text[text.index("## Instruction reference"):]
-    section = section[:section.index("\n## ", 1)]
-    count = re.search(r"one of these (\d+) characters", section)
-    rows = re.findall(r"^\| `(.)` \| (.+?) \| (.+?) \|$", section, re.M)
-    return rows, int(count.group(1)) if count else None
-
-
-def manual():
-    """(character, effect) of each row of the manual page's table."""
-    text = (root / "vek.1.in").read_text()
-    body = re.search(r"\.SH INSTRUCTIONS\n\.TS\nl l\.\n(.*?)\n\.TE\n", text, re.S)
-    if not body:
-        fail("vek.1.in", "no table under .SH INSTRUCTIONS")
+def descriptions():
+    """(character, effect, example) of each instruction, in the documents' order;
+    effect and example in Markdown (`code`, **bold**)."""
+    path = "interpreter/instructions.tsv"
+    lines = (root / path).read_text().split("\n")
+    if lines[0] != HEADER or lines[-1] != "":
+        fail(path, f"the first line must be {HEADER!r} and the last end with a line end")
     rows = []
-    for line in body.group(1).split("\n"):
-        m = re.fullmatch(r"(\\-|\\&.|.)\t(.+)", line)
-        if not m:
-            fail("vek.1.in", f"not a row of the instruction table: {line!r}")
-        rows.append(tuple(troff.replace("\\-", "-").replace("\\&", "") for troff in m.groups()))
+    for number, line in enumerate(lines[1:-1], 2):
+        fields = line.split("\t")
+        if len(fields) != 3 or len(fields[0]) != 1 or not all(f.strip() == f != "" for f in fields) \
+                or any("|" in f for f in fields[1:]):
+            fail(f"{path}:{number}", f"not a character, an effect and an example, tab-separated, "
+                                     f"with no | and no blank at either end: {line!r}")
+        rows.append(tuple(fields))
+    chars = [ch for ch, _, _ in rows]
+    if len(set(chars)) != len(chars):
+        fail(path, f"a character described twice: {''.join(chars)}")
+    listed = [ch for ch, _, _ in table()]
+    if sorted(chars) != sorted(listed):
+        fail(path, f"describes {''.join(chars)}; interpreter/instructions.h lists {''.join(listed)}")
     return rows
 
 
 plain = lambda text: re.sub(r"\*\*(.+?)\*\*", r"\1", text).replace("`", "")
 
 
-def check():
-    chars = [ch for ch, _, _ in table()]
-    rows, count = readme()
-    if sorted(r[0] for r in rows) != sorted(chars) or len(rows) != len(chars):
-        fail("README.md", f"the instruction table lists {''.join(r[0] for r in rows)}, "
-                          f"interpreter/instructions.h {''.join(chars)}")
-    if count != len(chars):
-        fail("README.md", f"says there are {count} instruction characters; the table has {len(chars)}")
-    for (ch, effect, _), (mch, meffect) in zip(rows, manual() + [("", "")] * len(rows)):
-        if (mch, meffect) != (ch, plain(effect)):
-            fail("vek.1.in", f"the instruction table's row {mch!r} {meffect!r} should be {ch!r} {plain(effect)!r}, "
-                          "as in README.md")
-    if len(manual()) != len(rows):
-        fail("vek.1.in", f"the instruction table has {len(manual())} rows, README.md's {len(rows)}")
+def troff(text):
+    """A table cell in the manual page: minus signs as such, and no leading
+    character that tbl or troff would take as a command (. ' = _)."""
+    text = text.replace("\\", "\\e").replace("-", "\\-")
+    return "\\&" + text if text[:1] in ".'=_" else text
+
+
+def readme_table(rows):
+    return README_HEAD + [f"| `{ch}` | {effect} | {example} |" for ch, effect, example in rows]
+
+
+def manual_table(rows):
+    return "".join(f"{troff(ch)}\t{troff(plain(effect))}\n" for ch, effect, _ in rows)
+
+
+def readme_section(text):
+    """The start and end of README.md's instruction reference, and of the table in it."""
+    start = text.find("\n## Instruction reference\n")
+    if start < 0:
+        fail("README.md", "no section '## Instruction reference'")
+    end = text.find("\n## ", start + 1)
+    end = len(text) if end < 0 else end
+    lines = text[start:end].split("\n")
+    first = next((i for i, line in enumerate(lines) if line.startswith("|")), None)
+    if first is None:
+        fail("README.md", "no table under '## Instruction reference'")
+    last = first
+    while last < len(lines) and lines[last].startswith("|"):
+        last += 1
+    return start, end, lines, first, last
+
+
+def check(write=False):
+    rows = descriptions()
+    hint = " (tools/instructions.py . write makes it so)"
+    text = (root / "README.md").read_text()
+    start, end, lines, first, last = readme_section(text)
+    section = "\n".join(lines)
+    count = COUNT.search(section)
+    manual = (root / "vek.1.in").read_text()
+    body = MANUAL.search(manual)
+    if not count:
+        fail("README.md", "the instruction reference does not say 'one of these N characters'")
+    if not body:
+        fail("vek.1.in", "no table under .SH INSTRUCTIONS")
+    if write:
+        lines[first:last] = readme_table(rows)
+        section = COUNT.sub(f"one of these {len(rows)} characters", "\n".join(lines), count=1)
+        (root / "README.md").write_text(text[:start] + section + text[end:])
+        (root / "vek.1.in").write_text(manual[:body.start(2)] + manual_table(rows) + manual[body.end(2):])
+        return rows
+    if lines[first:last] != readme_table(rows):
+        fail("README.md", "the instruction table is not what interpreter/instructions.tsv gives" + hint)
+    if int(count.group(1)) != len(rows):
+        fail("README.md", f"says there are {count.group(1)} instruction characters; there are "
+                          f"{len(rows)}" + hint)
+    if body.group(2) != manual_table(rows):
+        fail("vek.1.in", "the instruction table is not what interpreter/instructions.tsv gives" + hint)
     return rows
 
 
 if sys.argv[2:] == ["check"]:
     check()
+elif sys.argv[2:] == ["write"]:
+    check(write=True)
 elif sys.argv[2:] == ["js"]:
     described = {ch: (effect, example) for ch, effect, example in check()}
     out = [{"char": ch, "name": name, "kind": kind.lower(), "effect": plain(described[ch][0]),
             "example": plain(described[ch][1])} for ch, name, kind in table()]
-    print("// Generated by tools/instructions.py from interpreter/instructions.h and README.md.")
+    print("// Generated by tools/instructions.py from interpreter/instructions.h and instructions.tsv.")
     print("export const INSTRUCTIONS = " + json.dumps(out) + ";")
 else:
     sys.exit(__doc__)

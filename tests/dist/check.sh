@@ -3,7 +3,8 @@
 # and nothing else, and their checksums; each .deb (lintian, its fields, and
 # unpacked into a scratch root: the man page renders, the binary passes the
 # pipe cases and native code ran); each tarball and zip unpacked, its binary
-# on the pipe cases (a zip's text files with CR LF); the playground from
+# on the pipe cases (a tarball's README linking only to what it ships, a
+# zip's text files with CR LF); the playground from
 # disk and served, with the network cut; then make dist from a fresh clone
 # in another folder, with another umask, time zone and locale, must give the
 # same bytes. One line per check, a count at the end.
@@ -89,6 +90,14 @@ has() { # FOLDER FILE...
   (cd "$folder" && ls "$@")
 }
 
+links() { # FOLDER: every link in FOLDER/README.md that is not a web address names a file there
+  local target
+  for target in $(grep -oE '\]\([^)#]+' "$1/README.md" | cut -c3-); do
+    case $target in *://*) continue ;; esac
+    [ -f "$1/$target" ] || { echo "README.md links to $target, which is not there"; return 1; }
+  done
+}
+
 crlf() { # FILE...: every line end is CR LF
   python3 -c 'import sys
 bare = [f for f in sys.argv[1:] if b"\n" in open(f, "rb").read().replace(b"\r\n", b"")]
@@ -121,6 +130,7 @@ for word in $linux; do
   check "$top.tar.gz: unpacks with vek, vek.1, README.md, LICENSE and the examples" \
     eval 'mkdir "$scratch/$top" && tar -xzf "dist/$top.tar.gz" -C "$scratch/$top" &&
       has "$scratch/$top/$top" vek vek.1 README.md LICENSE examples/hello.vek'
+  check "$top.tar.gz: its README.md links only to files it ships" links "$scratch/$top/$top"
   check "$top.tar.gz: vek passes the pipe cases${emulator:+ under $emulator}" runs "$scratch/$top/$top/vek" "$emulator"
 done
 
