@@ -62,6 +62,7 @@ test("snapshots: any step restores the machine as it was at a snapshot before it
   const history = new History(vm);
   const slice = 10007; // steps between two notes, as slices end
   const last = slice * 20000; // 2e8 steps
+  assert.equal(history.empty, true);
   for (let step = 0; step <= last; step += slice) {
     vm.at(step);
     history.note(step, step % 700, step / slice);
@@ -73,10 +74,13 @@ test("snapshots: any step restores the machine as it was at a snapshot before it
     taken.add(snap.step);
     assert.ok(snap.step <= step && step - snap.step <= last / 32, `step ${step} from ${snap.step}`);
     assert.deepEqual([snap.position, snap.keys], [snap.step % 700, snap.step / slice]);
-    assert.equal(vm.step(), snap.step, "registers put back");
+    assert.deepEqual([0, 1, 2, 3, 4].map(vm.register), Array(5).fill(snap.step), "registers and tmp put back");
     assert.equal(vm.memory()[7], ~snap.step, "memory put back");
   }
+  assert.equal(history.empty, false);
   assert.ok(taken.has(0), "the start stays");
+  const steps = [...taken].sort((x, y) => x - y);
+  assert.ok(steps.every((step, i) => i === 0 || step - steps[i - 1] >= 1 << 16), "none closer than the first spacing");
   assert.ok(taken.size <= 256 && taken.size >= 64, `${taken.size} snapshots`);
 });
 

@@ -28,6 +28,7 @@ test("printable programs stay readable in the link", () => {
 
 test("older links open; no link is null, a mangled one an Error", () => {
   assert.deepEqual(parse("#p=%21%21N%5E&k=a%26b"), { text: "!!N^", keys: "a&b" });
+  assert.deepEqual(parse("#p=%2a-_.~%3b&k=x-y~"), { text: "*-_.~;", keys: "x-y~" }, "what older links did not escape");
   assert.deepEqual(parse("#p=!!N^"), { text: "!!N^", keys: "" });
   assert.equal(parse(""), null);
   assert.equal(parse("#"), null);

@@ -14,8 +14,8 @@ test("the program is the first word: positions count from its first byte", () =>
     [" \t\n\v\f\r!!N^ x", 700, 6, 10, "!!N^"],
     ["!!\tN^", 700, 0, 2, "!!"],
     ["!!\rN^", 700, 0, 2, "!!"],
-    // Bytes that are not white space to the console: NUL, the no-op byte, NBSP, NEL.
-    ["\0!\x1a\xa0\x85", 700, 0, 5, "\0!\x1a\xa0\x85"],
+    // Bytes that are not white space to the console: NUL, backspace, SO, the no-op byte, NBSP, NEL.
+    ["\0\b\x0e!\x1a\xa0\x85", 700, 0, 7, "\0\b\x0e!\x1a\xa0\x85"],
     ["", 700, 0, 0, ""],
     [" \n ", 700, 3, 3, ""],
     // A word longer than the program holds is cut; where it ends stays its end.
