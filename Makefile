@@ -130,6 +130,8 @@ web:
 web-test: web
 	@tools/deps.sh "to test the web playground" nodejs chromium
 	@npm ci --no-audit --no-fund --silent
+	@# The page's modules without DOM, under node's test runner.
+	node --test tests/web/unit/*.test.mjs
 	tests/run_cases.py --pipes-only --run-with node --run-with tests/web/cli.mjs build/web/vek.js $(CASES)
 	@# The WebAssembly back end against the reference loop, under node.
 	ctest --test-dir build/emscripten --output-on-failure -j $(JOBS)

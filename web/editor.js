@@ -5,7 +5,7 @@
 // counts them: from the first character after leading white space, up to the
 // first white space after it.
 import { INSTRUCTIONS } from "./instructions.js";
-import { word } from "./run.js";
+import { word } from "./words.js";
 
 export const BY_CHAR = Object.fromEntries(INSTRUCTIONS.map((i) => [i.char, i]));
 export const KIND_NAMES = { arith: "arithmetic", copy: "copy and swap", memory: "memory", output: "output",

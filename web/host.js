@@ -64,7 +64,7 @@ export class Interpreter {
     for (const p of positions) if (p >= 0 && p < this.positions) marks[p] = 1;
     this.#vek._vek_breakpoints_set();
   }
-  // Values the run pauses after a change of: 0..3 a..d, 4 + i mem[i].
+  // Values the run pauses after a change of, numbered as in watches.js.
   setWatches(watches) {
     new Int32Array(this.#vek.HEAP32.buffer, this.#vek._vek_watches(), this.watchLimit).set(watches);
     this.#vek._vek_watches_set(watches.length);

@@ -1,7 +1,7 @@
 // The machine view: registers, step count, position, the memory cells
 // with their index (cells changed since the last pause marked), and the
 // list of watches.
-import { watchName } from "./run.js";
+import { cellWatch, watchedCell, watchName, watchNamed } from "./watches.js";
 
 const $ = (id) => document.getElementById(id);
 const printable = (v) => (v > 32 && v < 127 ? ` '${String.fromCharCode(v)}'` : "");
@@ -27,13 +27,11 @@ export class MachineView {
     this.values = [...memory.children].map((cell) => cell.lastChild);
     memory.onclick = (e) => {
       const cell = e.target.closest("[data-i]");
-      if (cell) this.toggle(4 + Number(cell.dataset.i));
+      if (cell) this.toggle(cellWatch(Number(cell.dataset.i)));
     };
     $("watch-form").onsubmit = (e) => {
       e.preventDefault();
-      const what = $("watch-what").value.trim().toLowerCase();
-      const w = /^[a-d]$/.test(what) ? "abcd".indexOf(what)
-        : /^\d+$/.test(what) && Number(what) < cells ? 4 + Number(what) : -1;
+      const w = watchNamed($("watch-what").value, cells);
       if (w < 0) {
         $("watch-what").setCustomValidity(`a, b, c, d or a cell from 0 to ${cells - 1}`);
         $("watch-what").reportValidity();
@@ -66,7 +64,7 @@ export class MachineView {
       return item;
     }));
     for (const cell of $("memory").querySelectorAll(".watched")) cell.classList.remove("watched");
-    for (const w of this.watches) if (w >= 4) $("memory").children[w - 4].classList.add("watched");
+    for (const w of this.watches) if (watchedCell(w) >= 0) $("memory").children[watchedCell(w)].classList.add("watched");
   }
 
   // Cells that differ from memory now are marked as just written.

@@ -1,11 +1,14 @@
 // The playground page: loads the interpreter (vek.js) and wires the editor,
-// the run controls, the machine view, the console and the links together.
-import { EXAMPLES } from "./examples.js";
-import { Editor, KIND_NAMES, times } from "./editor.js";
+// the run controls, the machine view, the console, the heat map, the
+// examples and the links together.
+import { Editor } from "./editor.js";
+import { ExampleMenu } from "./example-menu.js";
+import { HeatView } from "./heat-view.js";
 import { Interpreter } from "./host.js";
-import { INSTRUCTIONS } from "./instructions.js";
+import { codes, keyCode, shortcut } from "./keys.js";
 import { parse, restore, save, showLink } from "./link.js";
 import { MachineView } from "./machine.js";
+import { fillReference } from "./reference.js";
 import { Run } from "./run.js";
 import { Sink } from "./sink.js";
 
@@ -19,12 +22,7 @@ let interpreter = null; // the module, once loaded
 let run = null; // the run shown (under way, paused or ended)
 let runText = null; // the text in the program box when it started
 let aheadFed = ""; // the keys typed ahead that the run has
-let undo = null; // what an example replaced
-let heatOn = false;
-let counting = false; // the heat map is being counted: the machine is not the run's
-let cancelled = false; // Stop (or Escape) while counting
 let drawnAt = 0;
-let shownExample = ""; // the example menu's choice before the last change
 
 const active = () => run && run.state !== "ended";
 // A run to look back on: stopped, and of the program in the box.
@@ -37,9 +35,7 @@ function note(text, ends = false, canUndo = false) {
   if (!ends) $("undo").hidden = !canUndo;
 }
 
-const codes = (text) => Array.from(text, (ch) => (ch === "\n" ? 13 : ch.charCodeAt(0) < 256 ? ch.charCodeAt(0) : 26));
-
-let editor, machine; // once the module says the machine's sizes
+let editor, machine, heat; // once the module says the machine's sizes
 const sink = new Sink($("out"));
 
 // The address bar and local storage always hold the current program.
@@ -51,6 +47,7 @@ function keep() {
 }
 
 function setButtons() {
+  const counting = heat.counting;
   const paused = run?.state === "paused" && !counting;
   $("run").disabled = !interpreter || active();
   $("stop").disabled = !active() && !counting;
@@ -113,7 +110,7 @@ function onState() {
   } else showOutput();
   drawMachine();
   setButtons();
-  if (heatOn && state === "running") setHeat(false);
+  if (heat.on && state === "running") heat.set(false);
 }
 
 // An ended run looked back on, not at its end: Step and Continue go on from there.
@@ -121,7 +118,7 @@ const back = () => stopped() && run.state === "ended" && run.steps < run.frontie
 
 function start(paused, request) {
   if (!interpreter || active()) return;
-  setHeat(false);
+  heat.set(false);
   sink.clear();
   aheadFed = $("ahead").value;
   const current = new Run(interpreter, {
@@ -163,49 +160,11 @@ function travel(step) {
       showOutput();
       drawMachine();
       setButtons();
-      const heat = heatOn ? ` The heat map shows all ${run.frontier.toLocaleString("en")} steps.` : "";
-      $("status").textContent = `Back at step ${run.steps.toLocaleString("en")}, before position ${run.position < 0 ? "end" : run.position}.${heat}`;
+      const heatNote = heat.on ? ` The heat map shows all ${run.frontier.toLocaleString("en")} steps.` : "";
+      $("status").textContent = `Back at step ${run.steps.toLocaleString("en")}, before position ${run.position < 0 ? "end" : run.position}.${heatNote}`;
     });
   }
   travelTo = step;
-}
-
-async function setHeat(on) {
-  heatOn = on;
-  $("heat").setAttribute("aria-pressed", String(on));
-  $("hottest").hidden = !on;
-  if (!on) {
-    if (editor.heat) editor.showHeat(null);
-    if (run && !active() && /heat map/i.test($("status").textContent)) $("status").textContent = run.why;
-    return;
-  }
-  const shown = run;
-  $("status").textContent = "Counting… (Stop or Escape cancels)";
-  counting = true;
-  cancelled = false;
-  setButtons();
-  const counts = await shown.heat((done) => new Promise((resolve) => {
-    $("status").textContent = `Counting… ${Math.floor(done * 100)}% (Stop or Escape cancels)`;
-    setTimeout(() => resolve(!cancelled), 0);
-  }));
-  counting = false;
-  setButtons();
-  if (counts === null) {
-    setHeat(false);
-    $("status").textContent = "Heat map cancelled.";
-    return;
-  }
-  if (shown !== run || !heatOn) return;
-  editor.showHeat(counts);
-  const hottest = [...counts.keys()].filter((i) => counts[i]).sort((x, y) => counts[y] - counts[x]).slice(0, 5);
-  const program = run.program;
-  $("hottest").replaceChildren(...hottest.map((i) => {
-    const li = document.createElement("li");
-    li.textContent = `position ${i} (${String.fromCharCode(program[i])}): ${times(counts[i])}`;
-    return li;
-  }));
-  const steps = `${run.steps.toLocaleString("en")} step${run.steps === 1 ? "" : "s"}`;
-  $("status").textContent = `Heat map of ${steps}: hover over a character (or move the caret to it) for its count.`;
 }
 
 function step() {
@@ -217,26 +176,16 @@ function step() {
 // The controls, the shortcuts and the console's keys, once there is an editor.
 function wire() {
   const actions = {
-    run: () => !counting && start(false),
-    stop: () => (counting ? (cancelled = true) : active() && run.stop()),
-    step: () => !counting && step(),
-    continue: () => !counting && (back() ? start(false, "go") : run?.state === "paused" && run.go()),
-    back: () => !counting && stopped() && run.steps > 0 && travel(run.steps - 1),
+    run: () => !heat.counting && start(false),
+    stop: () => (heat.counting ? heat.cancel() : active() && run.stop()),
+    step: () => !heat.counting && step(),
+    continue: () => !heat.counting && (back() ? start(false, "go") : run?.state === "paused" && run.go()),
+    back: () => !heat.counting && stopped() && run.steps > 0 && travel(run.steps - 1),
     breakpoint: () => editor.toggle(),
-    heat: () => stopped() && setHeat(!heatOn),
+    heat: () => stopped() && heat.set(!heat.on),
   };
   for (const [id, action] of Object.entries(actions)) $(id).onclick = action;
   $("time").oninput = () => travel(Number($("time").value));
-  $("undo").onclick = () => {
-    if (!undo) return;
-    editor.set(undo.text, undo.breakpoints);
-    $("ahead").value = undo.keys;
-    $("examples").value = shownExample = undo.example;
-    $("about").textContent = undo.about;
-    undo = null;
-    note("");
-    keep();
-  };
   // During a run, what is typed at the end of the keys typed ahead goes to the
   // program too (on a phone that is where the keyboard comes up).
   $("ahead").oninput = () => {
@@ -248,21 +197,14 @@ function wire() {
 
   // Shortcuts work everywhere; other keys go to the program only in the console.
   document.addEventListener("keydown", (e) => {
-    const key = e.key;
-    const shortcut = (e.ctrlKey || e.metaKey) && key === "Enter" ? "run" : key === "Escape" && (active() || counting) ? "stop"
-      : key === "F10" ? (e.shiftKey ? "back" : "step") : key === "F8" ? "continue" : key === "F9" ? "breakpoint" : null;
-    if (shortcut) {
+    const control = shortcut(e, active() || heat.counting);
+    if (control) {
       e.preventDefault();
-      actions[shortcut]();
+      actions[control]();
       return;
     }
-    if (e.target !== $("console") || !active() || e.altKey) return;
-    let code = null;
-    if (e.ctrlKey && key === "[") code = 27;
-    else if (e.ctrlKey && /^[a-z]$/i.test(key) && !/^[cv]$/i.test(key)) code = key.toUpperCase().charCodeAt(0) - 64;
-    else if (!e.ctrlKey && !e.metaKey) {
-      code = key === "Enter" ? 13 : key === "Backspace" ? 8 : key.length === 1 ? codes(key)[0] : null;
-    }
+    if (e.target !== $("console") || !active()) return;
+    const code = keyCode(e);
     if (code === null) return;
     e.preventDefault();
     run.press([code]);
@@ -308,38 +250,14 @@ function openLink(event, typed = {}) {
 
 function setup() {
   editor = new Editor(() => {
-    if (!active()) setHeat(false);
+    if (!active()) heat.set(false);
     keep();
   }, note, interpreter.positions);
   machine = new MachineView((watches) => run?.setWatches(watches), interpreter.cells, interpreter.watchLimit);
+  heat = new HeatView(editor, () => run, setButtons);
   wire();
-  for (const example of EXAMPLES) $("examples").add(new Option(example.name, example.name));
-  $("examples").onchange = () => {
-    const example = EXAMPLES.find((e) => e.name === $("examples").value);
-    if (!example) return;
-    const typed = editor.text.trim() && !EXAMPLES.some((e) => e.text === editor.text);
-    // Over the example last chosen, as it was (arrowing through the menu),
-    // Undo still brings back what was there before it.
-    const chosen = editor.text === EXAMPLES.find((e) => e.name === shownExample)?.text;
-    if (typed) {
-      undo = { text: editor.text, keys: $("ahead").value, breakpoints: [...editor.breakpoints],
-        example: shownExample, about: $("about").textContent };
-    } else if (!chosen) undo = null;
-    shownExample = example.name;
-    editor.set(example.text);
-    $("ahead").value = example.keys;
-    $("about").textContent = example.about + (example.keys ? ` (keys typed ahead: ${JSON.stringify(example.keys)})` : "");
-    note(undo ? `The example “${example.name}” replaced your program.` : "", false, !!undo);
-    keep();
-  };
-  $("reference").tBodies[0].replaceChildren(...INSTRUCTIONS.map((ins) => {
-    const row = document.createElement("tr");
-    for (const text of [ins.char, KIND_NAMES[ins.kind], ins.effect, ins.example]) {
-      row.append(Object.assign(document.createElement("td"), { textContent: text }));
-    }
-    row.firstChild.className = `k-${ins.kind}`;
-    return row;
-  }));
+  new ExampleMenu(editor, note, keep);
+  fillReference($("reference"));
   openLink(null, { text: editor.text, keys: $("ahead").value });
   window.addEventListener("hashchange", openLink);
   for (const id of ["copy", "breakpoint", "watch-what", "watch-add"]) $(id).disabled = false;

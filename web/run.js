@@ -8,24 +8,10 @@ import { heatOf } from "./heat.js";
 import { History } from "./history.js";
 import { INSTRUCTIONS } from "./instructions.js";
 import { Scheduler } from "./scheduler.js";
+import { watchName, watchedValue } from "./watches.js";
+import { word } from "./words.js";
 
 const KEY_READS = new Set(INSTRUCTIONS.filter((ins) => ins.kind === "input").map((ins) => ins.char.charCodeAt(0)));
-const isSpace = (byte) => byte === 32 || (byte >= 9 && byte <= 13);
-
-// The program as the dialogue reads it: leading white space skipped, the word
-// up to the next white space, at most `size` bytes of it. Returns where it
-// starts and ends in the text, and its bytes.
-export function word(bytes, size) {
-  let start = 0;
-  while (start < bytes.length && isSpace(bytes[start])) start++;
-  let end = start;
-  while (end < bytes.length && !isSpace(bytes[end])) end++;
-  return { start, end, bytes: bytes.slice(start, Math.min(end, start + size)) };
-}
-
-export function watchName(w) {
-  return w < 4 ? "abcd"[w] : `mem[${w - 4}]`;
-}
 
 // hooks: output(bytes) for output as it comes, state() when the run pauses,
 // waits, goes on or ends, frame() when the page gets its turn during a run,
@@ -105,7 +91,7 @@ export class Run {
     return this.#interpreter.memory();
   }
   #watched(w) {
-    return w < 4 ? this.register(w) : this.memory()[w - 4];
+    return watchedValue(this, w);
   }
   #look() {
     this.#seen = this.#watches.map((w) => this.#watched(w));

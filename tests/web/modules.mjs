@@ -9,3 +9,7 @@ process.removeAllListeners("warning");
 process.on("warning", (warning) => warning.code === "MODULE_TYPELESS_PACKAGE_JSON" || print?.(warning));
 
 export const importPage = (dir, name) => import(pathToFileURL(resolve(dir, name)));
+
+// A module as it stands in the source tree's web/ (those with no DOM and no
+// generated module, for tests/web/unit).
+export const importWeb = (name) => import(new URL(`../../web/${name}`, import.meta.url));
