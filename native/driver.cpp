@@ -34,21 +34,21 @@ namespace {
 // storing a..d and loading them again. A key read goes straight into its
 // register: programs that read many keys spend their time there.
 #define VEK_EFFECT(ch, name, kind, effect) \
-  +[]() -> std::int32_t {                  \
+  +[](void*) -> std::int32_t {             \
     effect;                                \
     return 0;                              \
   },
 constexpr Callout kEffects[] = {VEK_INSTRUCTIONS(VEK_EFFECT)};
 #undef VEK_EFFECT
 
-std::int32_t CallKey() {
+std::int32_t CallKey(void* /*context*/) {
   return console::ReadKey();
 }
-std::int32_t CallFlush() {
+std::int32_t CallFlush(void* /*context*/) {
   console::Flush();
   return 0;
 }
-std::int32_t CallStop() {
+std::int32_t CallStop(void* /*context*/) {
   console::PutLine("STOP");
   return 0;
 }
@@ -560,6 +560,7 @@ bool NativeRun::Compile(int n, Limits* limits, std::uint64_t* steps) {
                             &console::out.len,
                             console::out_limit,
                             native::CallFlush,
+                            limits == nullptr ? nullptr : limits->context,
                             limits == nullptr ? nullptr : &limits->jumps,
                             steps};
   e->Reset(static_cast<std::uint8_t*>(code_), native::kCodeCap, world);

@@ -35,7 +35,7 @@ int counted_at = -1;               // where the counting loop last stopped
 bool counting = false;             // the next slices run the counting loop
 std::int32_t before[kWatchLimit];  // the watched values when the counting loop started
 
-std::int32_t KeyWaiting() {
+std::int32_t KeyWaiting(void* /*context*/) {
   return JsKeyWaiting();
 }
 
@@ -74,7 +74,7 @@ std::int32_t Watched(std::int32_t w) {
 
 // Before each step of the counting loop but the first: whether every watched
 // value is still what it was when the loop started.
-bool Unchanged() {
+bool Unchanged(void* /*context*/) {
   for (int i = 0; i < watch_count; ++i) {
     if (Watched(watches[i]) != before[i]) return false;
   }

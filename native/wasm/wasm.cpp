@@ -147,6 +147,7 @@ class Wasm final : public Backend {
     int i = 0;
     while (i < callouts_ && callout_[i] != fn) ++i;
     if (i == callouts_ && callouts_ < kCalloutCap) callout_[callouts_++] = fn;
+    body_.I32Const(static_cast<std::int32_t>(Address(world_.context)));  // the one argument
     body_.Call(static_cast<std::uint32_t>(i));  // imported functions come first
     result == kNoReg ? body_.Drop() : Set(result);
     body_.I32Const(0), body_.I32Load(Address(world_.len)), body_.LocalSet(kLen);
@@ -243,7 +244,7 @@ class Wasm final : public Backend {
     }
   }
 
-  // The module around the function: its types (0: a call-out, () -> i32;
+  // The module around the function: its types (0: a call-out, (i32) -> i32;
   // 1: run, (i32, i32) -> i32), imports and export.
   void Module(const wasm::Asm& code) {
     static constexpr std::uint8_t kMagic[] = {0x00, 0x61, 0x73, 0x6D, 0x01, 0x00, 0x00, 0x00};
@@ -252,7 +253,8 @@ class Wasm final : public Backend {
     std::uint8_t bytes[256];
     part.Reset(bytes, sizeof bytes);
     part.U32(2);
-    part.Byte(wasm::op::kFuncType), part.U32(0), part.U32(1), part.Byte(wasm::op::kI32);
+    part.Byte(wasm::op::kFuncType), part.U32(1), part.Byte(wasm::op::kI32);
+    part.U32(1), part.Byte(wasm::op::kI32);
     part.Byte(wasm::op::kFuncType), part.U32(2), part.Byte(wasm::op::kI32);
     part.Byte(wasm::op::kI32), part.U32(1), part.Byte(wasm::op::kI32);
     Section(1, part);
