@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -79,7 +80,7 @@ void Abandon() {
 // made-up program may loop forever.
 void ExecVek(int n) {
   Limits limits{.jumps = 300};
-  if (ExecVekNative(n, limits) != kNotRun) return;
+  if (ExecVekNative(n, limits)) return;
   limits = Limits{.steps = 20000};
   ExecVekFast(n, limits);
 }
@@ -139,8 +140,11 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   switch (loop) {
     case kFast: where = ExecVekFast(start, limits); break;
     case kNative:  // a build with a back end must run it: no fallback hides a broken one
-      where = ExecVekNative(start, limits);
-      if (where == kNotRun) std::abort();
+      if (const std::optional<int> at = ExecVekNative(start, limits)) {
+        where = *at;
+      } else {
+        std::abort();
+      }
       break;
     case kReferenceSteps:
       limits.jumps = UINT64_MAX;

@@ -48,7 +48,6 @@ inline constexpr int kExit = kEndPos + 1;  // the way out
 inline constexpr int kFirstLocal = kExit + 1;
 inline constexpr int kLocalsPerOp = 3;  // the driver's own labels, at most
 inline constexpr int kLabels = kFirstLocal + kLocalsPerOp * (kEndPos + 1);
-using ::kOutOfBudget;  // native.h
 
 // A call out of the code: the key read (its result goes to a register),
 // the flush, NULL and STOP. Its one argument is the world's context.

@@ -14,7 +14,7 @@
 #include "interpreter/limits.h"
 #include "interpreter/loops.h"
 #include "interpreter/machine.h"
-#include "native/native.h"
+#include "native/slice.h"
 
 // clang-format off
 EM_JS(double, JsNextSlice, (int n, double taken), { return Module.vek.nextSlice(n, taken); });
@@ -60,9 +60,10 @@ bool CompiledSlice(std::uint64_t budget, double& taken) {
     if (!compiled_good) return false;
   }
   const std::uint64_t before = compiled_steps;
-  const int at = compiled.Slice(
-      position, static_cast<std::uint32_t>(std::min<std::uint64_t>(budget, 1u << 30)));
-  position = at >= kOutOfBudget ? at - kOutOfBudget : at;
+  position =
+      compiled
+          .Slice(position, static_cast<std::uint32_t>(std::min<std::uint64_t>(budget, 1u << 30)))
+          .position;
   taken = static_cast<double>(compiled_steps - before);
   return true;
 }

@@ -11,13 +11,14 @@
 // one to a position already placed sets the position and goes round the
 // loop, whose br_table enters any position. Where steps are counted, the
 // loop's head looks whether the slice has run the budget's steps: then run
-// returns the position it was going to, with kOutOfBudget added, so the page
+// returns the position it was going to, with kOutOfBudgetBit set, so the page
 // draws and goes on there. a, b, c, d, two scratch values, the output count
 // and the steps are locals.
 #include <cstddef>
 #include <cstdint>
 
 #include "native/backend.h"
+#include "native/slice.h"
 #include "native/wasm/asm.h"
 
 namespace native {
@@ -169,7 +170,7 @@ class Wasm final : public Backend {
     code.Loop();
     code.LocalGet(kSteps), code.LocalGet(kLimit), code.I64GeU(), code.If();  // the slice is done
     Store(code);
-    code.LocalGet(kTarget), code.I32Const(kOutOfBudget), code.I32Or(), code.Return();
+    code.LocalGet(kTarget), code.I32Const(kOutOfBudgetBit), code.I32Or(), code.Return();
     code.End();
     for (std::uint32_t i = 0; i < blocks; ++i) code.Block();
     code.LocalGet(kTarget), code.BrTable(), code.U32(kEndPos + 1);
