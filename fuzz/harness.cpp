@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -79,7 +80,7 @@ void Abandon() {
 // made-up program may loop forever.
 void ExecVek(int n) {
   Limits limits{.jumps = 300};
-  if (ExecVekNative(n, limits) != kNotRun) return;
+  if (ExecVekNative(n, limits)) return;
   limits = Limits{.steps = 20000};
   ExecVekFast(n, limits);
 }
@@ -128,23 +129,32 @@ Outcome Run(const std::uint8_t* data, std::size_t size, Loop loop) {
   for (int p = 0; p <= static_cast<int>(kProgSize); ++p) breakpoints[p] = p % 13 == steps % 13;
   if (steps % 3 == 0) limits.breakpoints = breakpoints;
   // With odd steps, the web page's way with key reads: a key is waiting, or
-  // none is and both step-bounded loops stop before the first key read.
-  limits.key_waiting = steps % 4 == 1   ? +[] { return 1; }
-                       : steps % 4 == 3 ? +[] { return 0; }
-                                        : nullptr;
+  // none is and both step-bounded loops stop before the first key read. The
+  // hook answers what its context holds, so every loop must hand it over.
+  std::int32_t key_waiting = steps % 4 == 1 ? 1 : 0;
+  limits.context = &key_waiting;
+  if (steps % 2 == 1) {
+    limits.key_waiting = +[](void* context) { return *static_cast<std::int32_t*>(context); };
+  }
   int where = 0;
   switch (loop) {
     case kFast: where = ExecVekFast(start, limits); break;
     case kNative:  // a build with a back end must run it: no fallback hides a broken one
-      where = ExecVekNative(start, limits);
-      if (where == kNotRun) std::abort();
+      if (const std::optional<int> at = ExecVekNative(start, limits)) {
+        where = *at;
+      } else {
+        std::abort();
+      }
       break;
     case kReferenceSteps:
       limits.jumps = UINT64_MAX;
       where = ExecVekReference(start, limits);
       break;
     case kReferenceJumps:  // native code honours the jumps and the key hook
-      limits = Limits{.steps = steps, .jumps = limits.jumps, .key_waiting = limits.key_waiting};
+      limits = Limits{.steps = steps,
+                      .jumps = limits.jumps,
+                      .context = limits.context,
+                      .key_waiting = limits.key_waiting};
       limits.steps = UINT64_MAX;
       where = ExecVekReference(start, limits);
       limits.steps -= UINT64_MAX - steps;  // taken off the same start as native code's

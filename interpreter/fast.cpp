@@ -162,6 +162,7 @@ int Run(int n, Limits* limits) {
     const bool fits = op->steps <= steps;
     Limits one{.steps = fits ? op->steps : steps,
                .breakpoints = breakpoints,
+               .context = limits->context,
                .key_waiting = limits->key_waiting};
     const std::uint64_t limit = one.steps;
     const int at = ExecVekReference(static_cast<int>(op - ops), one);

@@ -17,11 +17,13 @@ struct Limits {
   // 701 entries: a run stops on arriving at a marked position, not at the
   // one it starts at.
   const bool* breakpoints = nullptr;
+  // Handed to each hook below: whatever state its owner keeps.
+  void* context = nullptr;
   // A run stops before a key read while this says (0) that no key is
   // waiting. Native code calls it as it calls out to the console.
-  std::int32_t (*key_waiting)() = nullptr;
+  std::int32_t (*key_waiting)(void* context) = nullptr;
   // The reference loop only: steps run at each position (700 entries), and,
   // before each step but the first, whether the run may go on.
   std::uint32_t* counts = nullptr;
-  bool (*go_on)() = nullptr;
+  bool (*go_on)(void* context) = nullptr;
 };

@@ -35,8 +35,10 @@ int Run(int n, Limits* limits) {
       const bool first = steps == limits->steps;
       const bool key = limits->key_waiting != nullptr && ReadsKey(prog[n]);
       const bool marked = limits->breakpoints != nullptr && !first && limits->breakpoints[n];
-      const bool changed = limits->go_on != nullptr && !first && !limits->go_on();
-      if (steps == 0 || (key && limits->key_waiting() == 0) || marked || changed) return stop(n);
+      const bool changed = limits->go_on != nullptr && !first && !limits->go_on(limits->context);
+      if (steps == 0 || (key && limits->key_waiting(limits->context) == 0) || marked || changed) {
+        return stop(n);
+      }
       --steps;
       if (limits->counts != nullptr) ++limits->counts[n];
     }

@@ -48,11 +48,10 @@ inline constexpr int kExit = kEndPos + 1;  // the way out
 inline constexpr int kFirstLocal = kExit + 1;
 inline constexpr int kLocalsPerOp = 3;  // the driver's own labels, at most
 inline constexpr int kLabels = kFirstLocal + kLocalsPerOp * (kEndPos + 1);
-using ::kOutOfBudget;  // native.h
 
 // A call out of the code: the key read (its result goes to a register),
-// the flush, NULL and STOP.
-using Callout = std::int32_t (*)();
+// the flush, NULL and STOP. Its one argument is the world's context.
+using Callout = std::int32_t (*)(void* context);
 
 // Where the code finds what it works on, for one compile.
 struct World {
@@ -62,6 +61,7 @@ struct World {
   void* len;              // its count: a pointer-sized word
   std::size_t limit;      // the count at which it is flushed
   Callout flush;
+  void* context;         // handed to every call out
   std::uint64_t* jumps;  // nullptr: no jump is counted
   std::uint64_t* steps;  // nullptr: steps are not counted
 };

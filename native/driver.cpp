@@ -17,6 +17,7 @@
 // c equal to a right after @, which lets the digit split divide once.
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 #include "console/console.h"
 #include "interpreter/decode.h"
@@ -24,6 +25,7 @@
 #include "native/backend.h"
 #include "native/native.h"
 #include "native/pages.h"
+#include "native/slice.h"
 
 namespace native {
 namespace {
@@ -34,21 +36,21 @@ namespace {
 // storing a..d and loading them again. A key read goes straight into its
 // register: programs that read many keys spend their time there.
 #define VEK_EFFECT(ch, name, kind, effect) \
-  +[]() -> std::int32_t {                  \
+  +[](void*) -> std::int32_t {             \
     effect;                                \
     return 0;                              \
   },
 constexpr Callout kEffects[] = {VEK_INSTRUCTIONS(VEK_EFFECT)};
 #undef VEK_EFFECT
 
-std::int32_t CallKey() {
+std::int32_t CallKey(void* /*context*/) {
   return console::ReadKey();
 }
-std::int32_t CallFlush() {
+std::int32_t CallFlush(void* /*context*/) {
   console::Flush();
   return 0;
 }
-std::int32_t CallStop() {
+std::int32_t CallStop(void* /*context*/) {
   console::PutLine("STOP");
   return 0;
 }
@@ -560,6 +562,7 @@ bool NativeRun::Compile(int n, Limits* limits, std::uint64_t* steps) {
                             &console::out.len,
                             console::out_limit,
                             native::CallFlush,
+                            limits == nullptr ? nullptr : limits->context,
                             limits == nullptr ? nullptr : &limits->jumps,
                             steps};
   e->Reset(static_cast<std::uint8_t*>(code_), native::kCodeCap, world);
@@ -570,8 +573,13 @@ bool NativeRun::Compile(int n, Limits* limits, std::uint64_t* steps) {
   return code_ != nullptr;
 }
 
-int NativeRun::Slice(int n, std::uint32_t budget) {
-  return native::RunCode(code_, n, budget);
+SliceEnd NativeRun::Slice(int n, std::uint32_t budget) {
+  const int at = native::RunCode(code_, n, budget);
+  if (at < 0) return {-1, SliceEnd::Reason::kEnded};
+  if ((at & native::kOutOfBudgetBit) != 0) {
+    return {at & ~native::kOutOfBudgetBit, SliceEnd::Reason::kOutOfBudget};
+  }
+  return {at, SliceEnd::Reason::kStopped};
 }
 
 void NativeRun::Drop() {
@@ -581,25 +589,29 @@ void NativeRun::Drop() {
 
 namespace {
 
-// Compiles and runs to the end, slice after slice where the code has them.
-int RunToEnd(int n, Limits* limits, std::uint64_t* steps) {
-  if (n < 0 || n > kEndPos) return native::TheBackend() == nullptr ? kNotRun : -1;
+// Compiles and runs to the end, slice after slice where the code has them;
+// nothing where native code cannot be had.
+std::optional<int> RunToEnd(int n, Limits* limits, std::uint64_t* steps) {
+  if (n < 0 || n > kEndPos) {
+    return native::TheBackend() == nullptr ? std::nullopt : std::optional<int>(-1);
+  }
   NativeRun run;
-  if (!run.Compile(n, limits, steps)) return kNotRun;
-  int at = run.Slice(n, native::kSlice);
-  while (at >= native::kOutOfBudget) at = run.Slice(at - native::kOutOfBudget, native::kSlice);
-  return at;
+  if (!run.Compile(n, limits, steps)) return std::nullopt;
+  SliceEnd end = run.Slice(n, native::kSlice);
+  while (end.reason == SliceEnd::Reason::kOutOfBudget)
+    end = run.Slice(end.position, native::kSlice);
+  return end.position;
 }
 
 }  // namespace
 
 bool ExecVekNative(int n) {
-  return RunToEnd(n, nullptr, nullptr) != kNotRun;
+  return RunToEnd(n, nullptr, nullptr).has_value();
 }
 
-int ExecVekNative(int n, Limits& limits) {
+std::optional<int> ExecVekNative(int n, Limits& limits) {
   std::uint64_t steps = 0;
-  const int at = RunToEnd(n, &limits, &steps);
+  const std::optional<int> at = RunToEnd(n, &limits, &steps);
   limits.steps -= steps;
   return at;
 }

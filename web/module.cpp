@@ -14,7 +14,7 @@
 #include "interpreter/limits.h"
 #include "interpreter/loops.h"
 #include "interpreter/machine.h"
-#include "native/native.h"
+#include "native/slice.h"
 
 // clang-format off
 EM_JS(double, JsNextSlice, (int n, double taken), { return Module.vek.nextSlice(n, taken); });
@@ -25,46 +25,9 @@ EM_JS(int, JsKeyWaiting, (), { return Module.vek.keyWaiting() ? 1 : 0; });
 namespace {
 
 constexpr int kWatchLimit = 16;
-bool breakpoints[kProgSize + 1];    // by position
-bool any_breakpoints = false;       // the fast loop looks for them
-std::uint32_t heat[kProgSize];      // steps run at each position
-std::int32_t watches[kWatchLimit];  // 0..3: a..d; 4 + i: mem[i]
-int watch_count = 0;
-int position = 0;                  // where the sliced run goes on
-int counted_at = -1;               // where the counting loop last stopped
-bool counting = false;             // the next slices run the counting loop
-std::int32_t before[kWatchLimit];  // the watched values when the counting loop started
 
-std::int32_t KeyWaiting() {
+std::int32_t KeyWaiting(void* /*context*/) {
   return JsKeyWaiting();
-}
-
-// A free run (no breakpoint, no watch, not a single step) runs as
-// WebAssembly compiled from the program for the run as it goes on from
-// `position` with the machine as it is; it stays good while nothing else
-// moves the run. Where it cannot be had (the page's security policy forbids
-// compiling WebAssembly, say), the fast loop runs instead.
-NativeRun compiled;
-bool compiled_good = false;
-std::uint64_t compiled_steps = 0;
-int runs = 0;           // dialogues that ran a program
-int compiled_runs = 0;  // of them, those with a slice of compiled code
-
-// A slice of at most about `budget` steps of compiled code; false where there
-// is none to be had.
-bool CompiledSlice(std::uint64_t budget, double& taken) {
-  if (!compiled_good) {
-    Limits limits{.key_waiting = KeyWaiting};
-    compiled_steps = 0;
-    compiled_good = compiled.Compile(position, &limits, &compiled_steps);
-    if (!compiled_good) return false;
-  }
-  const std::uint64_t before = compiled_steps;
-  const int at = compiled.Slice(
-      position, static_cast<std::uint32_t>(std::min<std::uint64_t>(budget, 1u << 30)));
-  position = at >= kOutOfBudget ? at - kOutOfBudget : at;
-  taken = static_cast<double>(compiled_steps - before);
-  return true;
 }
 
 std::int32_t Watched(std::int32_t w) {
@@ -72,70 +35,127 @@ std::int32_t Watched(std::int32_t w) {
   return w < 4 ? regs[w] : mem[w - 4];
 }
 
-// Before each step of the counting loop but the first: whether every watched
-// value is still what it was when the loop started.
-bool Unchanged() {
-  for (int i = 0; i < watch_count; ++i) {
-    if (Watched(watches[i]) != before[i]) return false;
-  }
-  return true;
-}
+// What the page's debugger sets between slices, and the sliced run it
+// steers: the page's turns (ExecVek) and its calls (vek_*) share it.
+class Playground {
+ public:
+  bool breakpoints[kProgSize + 1] = {};    // by position
+  bool any_breakpoints = false;            // the fast loop looks for them
+  std::uint32_t heat[kProgSize] = {};      // steps run at each position
+  std::int32_t watches[kWatchLimit] = {};  // 0..3: a..d; 4 + i: mem[i]
+  int watch_count = 0;
+  bool counting = false;  // the next slices run the counting loop
+  int position = 0;       // where the sliced run goes on
+  int counted_at = -1;    // where the counting loop last stopped
+  int runs = 0;           // dialogues that ran a program
+  int compiled_runs = 0;  // of them, those with a slice of compiled code
 
-// The reference loop's steps with every position counted in heat; with
-// `watching`, it stops after a step that changes a watched value, and with
-// `breaking`, before a breakpoint other than the one it starts at. Like the
-// bounded loops, it stops before a key read while no key is waiting.
-std::uint64_t Count(int n, std::uint64_t max, bool watching, bool breaking) {
-  for (int i = 0; i < watch_count; ++i) before[i] = Watched(watches[i]);
-  Limits limits{.steps = max,
-                .breakpoints = breaking ? breakpoints : nullptr,
-                .key_waiting = KeyWaiting,
-                .counts = heat,
-                .go_on = watching && watch_count > 0 ? Unchanged : nullptr};
-  counted_at = ExecVekReference(n, limits);
-  return max - limits.steps;
-}
+  // The page answers between slices with a step budget, 0 to end the run,
+  // or -1 to wait for Module.vek.wait() (a frame, a key, the end of a pause)
+  // and ask again. It may move the run (vek_seek) while it waits.
+  void Run(int n) {
+    position = n;
+    compiled_good_ = false;
+    bool ran_compiled = false;
+    ++runs;
+    double taken = 0;
+    for (;;) {
+      console::Flush();
+      const double answer = JsNextSlice(position, taken);
+      taken = 0;
+      if (answer < 0) {
+        JsWait();
+        continue;
+      }
+      if (answer == 0) break;
+      const auto budget = static_cast<std::uint64_t>(answer);
+      if (!counting && !any_breakpoints && budget > 1 && CompiledSlice(budget, taken)) {
+        ran_compiled = true;
+        continue;
+      }
+      Moved();  // another loop moves the run
+      if (counting) {
+        taken = static_cast<double>(Count(position, budget, true, true));
+        position = counted_at;
+      } else {
+        Limits limits{.steps = budget,
+                      .breakpoints = any_breakpoints ? breakpoints : nullptr,
+                      .context = this,
+                      .key_waiting = KeyWaiting};
+        position = ExecVekFast(position, limits);
+        taken = static_cast<double>(budget - limits.steps);
+      }
+    }
+    console::Flush();
+    compiled_.Drop();
+    compiled_runs += ran_compiled ? 1 : 0;
+  }
+
+  // The reference loop's steps with every position counted in heat; with
+  // `watching`, it stops after a step that changes a watched value, and
+  // with `breaking`, before a breakpoint other than the one it starts at.
+  // Like the bounded loops, it stops before a key read while no key is
+  // waiting.
+  std::uint64_t Count(int n, std::uint64_t max, bool watching, bool breaking) {
+    Moved();
+    for (int i = 0; i < watch_count; ++i) before_[i] = Watched(watches[i]);
+    Limits limits{.steps = max,
+                  .breakpoints = breaking ? breakpoints : nullptr,
+                  .context = this,
+                  .key_waiting = KeyWaiting,
+                  .counts = heat,
+                  .go_on = watching && watch_count > 0 ? Unchanged : nullptr};
+    counted_at = ExecVekReference(n, limits);
+    return max - limits.steps;
+  }
+
+  // Something other than the compiled code moved the run or the machine.
+  void Moved() { compiled_good_ = false; }
+
+ private:
+  // A free run (no breakpoint, no watch, not a single step) runs as
+  // WebAssembly compiled from the program for the run as it goes on from
+  // `position` with the machine as it is; it stays good while nothing else
+  // moves the run. Where it cannot be had (the page's security policy
+  // forbids compiling WebAssembly, say), the fast loop runs instead.
+  NativeRun compiled_;
+  bool compiled_good_ = false;
+  std::uint64_t compiled_steps_ = 0;
+  std::int32_t before_[kWatchLimit] = {};  // the watched values when the counting loop started
+
+  // A slice of at most about `budget` steps of compiled code; false where
+  // there is none to be had.
+  bool CompiledSlice(std::uint64_t budget, double& taken) {
+    if (!compiled_good_) {
+      Limits limits{.context = this, .key_waiting = KeyWaiting};
+      compiled_steps_ = 0;
+      compiled_good_ = compiled_.Compile(position, &limits, &compiled_steps_);
+      if (!compiled_good_) return false;
+    }
+    const std::uint64_t before = compiled_steps_;
+    const auto most = static_cast<std::uint32_t>(std::min<std::uint64_t>(budget, 1u << 30));
+    position = compiled_.Slice(position, most).position;
+    taken = static_cast<double>(compiled_steps_ - before);
+    return true;
+  }
+
+  // Before each step of the counting loop but the first: whether every
+  // watched value is still what it was when the loop started.
+  static bool Unchanged(void* context) {
+    const auto& self = *static_cast<const Playground*>(context);
+    for (int i = 0; i < self.watch_count; ++i) {
+      if (Watched(self.watches[i]) != self.before_[i]) return false;
+    }
+    return true;
+  }
+};
+
+Playground playground;  // the page has one
 
 }  // namespace
 
-// The page answers between slices with a step budget, 0 to end the run, or
-// -1 to wait for Module.vek.wait() (a frame, a key, the end of a pause) and
-// ask again. It may move the run (vek_seek) while it waits.
 void ExecVek(int n) {
-  position = n;
-  compiled_good = false;
-  bool ran_compiled = false;
-  ++runs;
-  double taken = 0;
-  for (;;) {
-    console::Flush();
-    const double answer = JsNextSlice(position, taken);
-    taken = 0;
-    if (answer < 0) {
-      JsWait();
-      continue;
-    }
-    if (answer == 0) break;
-    const auto budget = static_cast<std::uint64_t>(answer);
-    if (!counting && !any_breakpoints && budget > 1 && CompiledSlice(budget, taken)) {
-      ran_compiled = true;
-      continue;
-    }
-    compiled_good = false;  // another loop moves the run
-    if (counting) {
-      taken = static_cast<double>(Count(position, budget, true, true));
-      position = counted_at;
-    } else {
-      Limits limits{.steps = budget,
-                    .breakpoints = any_breakpoints ? breakpoints : nullptr,
-                    .key_waiting = KeyWaiting};
-      position = ExecVekFast(position, limits);
-      taken = static_cast<double>(budget - limits.steps);
-    }
-  }
-  console::Flush();
-  compiled.Drop();
-  compiled_runs += ran_compiled ? 1 : 0;
+  playground.Run(n);
 }
 
 extern "C" {
@@ -151,7 +171,7 @@ EMSCRIPTEN_KEEPALIVE std::int32_t vek_register(int i) {
   return regs[i % 5];
 }
 EMSCRIPTEN_KEEPALIVE void vek_set_register(int i, std::int32_t value) {
-  compiled_good = false;
+  playground.Moved();
   std::int32_t* regs[] = {&a, &b, &c, &d, &tmp};
   *regs[i % 5] = value;
 }
@@ -160,39 +180,39 @@ EMSCRIPTEN_KEEPALIVE std::int32_t* vek_memory() {
 }
 // Breakpoints: mark them at vek_breakpoints(), then call vek_breakpoints_set().
 EMSCRIPTEN_KEEPALIVE bool* vek_breakpoints() {
-  return breakpoints;
+  return playground.breakpoints;
 }
 EMSCRIPTEN_KEEPALIVE void vek_breakpoints_set() {
-  any_breakpoints =
-      std::find(std::begin(breakpoints), std::end(breakpoints), true) != std::end(breakpoints);
+  const auto& marks = playground.breakpoints;
+  playground.any_breakpoints =
+      std::find(std::begin(marks), std::end(marks), true) != std::end(marks);
 }
 EMSCRIPTEN_KEEPALIVE std::uint32_t* vek_heat() {
-  return heat;
+  return playground.heat;
 }
 // Watches: list `count` watched values at vek_watches(), then call
 // vek_watches_set(count); while any is set, slices run the counting loop.
 EMSCRIPTEN_KEEPALIVE std::int32_t* vek_watches() {
-  return watches;
+  return playground.watches;
 }
 EMSCRIPTEN_KEEPALIVE void vek_watches_set(int count) {
-  watch_count = std::clamp(count, 0, kWatchLimit);
-  counting = watch_count > 0;
+  playground.watch_count = std::clamp(count, 0, kWatchLimit);
+  playground.counting = playground.watch_count > 0;
 }
 // Moves the waiting sliced run to position n.
 EMSCRIPTEN_KEEPALIVE void vek_seek(int n) {
-  compiled_good = false;
-  position = n;
+  playground.Moved();
+  playground.position = n;
 }
 // Runs at most max steps from n with the counting loop, its output
 // delivered; returns the steps taken. vek_counted_to() says where it stopped.
 EMSCRIPTEN_KEEPALIVE double vek_count(int n, double max) {
-  compiled_good = false;
-  const std::uint64_t taken = Count(n, static_cast<std::uint64_t>(max), false, false);
+  const std::uint64_t taken = playground.Count(n, static_cast<std::uint64_t>(max), false, false);
   console::Flush();
   return static_cast<double>(taken);
 }
 EMSCRIPTEN_KEEPALIVE int vek_counted_to() {
-  return counted_at;
+  return playground.counted_at;
 }
 // The machine's sizes: positions of the program text (the last ends the
 // run), memory cells, and watches at most.
@@ -207,9 +227,9 @@ EMSCRIPTEN_KEEPALIVE int vek_watch_limit() {
 }
 // For the tests: programs run, and of them those that ran compiled code.
 EMSCRIPTEN_KEEPALIVE int vek_runs() {
-  return runs;
+  return playground.runs;
 }
 EMSCRIPTEN_KEEPALIVE int vek_compiled_runs() {
-  return compiled_runs;
+  return playground.compiled_runs;
 }
 }

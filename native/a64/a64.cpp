@@ -161,6 +161,7 @@ class A64 final : public MachineBackend<a64::Asm> {
     notes_.OutOfLine(from, as_.Here());
   }
   void Call(Callout fn, Reg result) override {
+    as_.MovX(a64::kX0, world_.context);  // the one argument
     as_.MovX(S2, reinterpret_cast<const void*>(fn)), as_.Blr(S2);
     if (result != kNoReg) as_.MovW(kRegs[result], a64::kX0);
     as_.LdrX(kKept.len, kKept.len_at, 0);

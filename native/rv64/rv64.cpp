@@ -137,6 +137,7 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
     notes_.OutOfLine(from, as_.Here());
   }
   void Call(Callout fn, Reg result) override {
+    as_.Li(rv64::kA0, world_.context);  // the one argument
     as_.Li(S2, reinterpret_cast<const void*>(fn));
     as_.Jalr(rv64::kRa, S2, 0);
     if (result != kNoReg) as_.Addiw(kRegs[result], rv64::kA0, 0);

@@ -11,13 +11,14 @@
 // one to a position already placed sets the position and goes round the
 // loop, whose br_table enters any position. Where steps are counted, the
 // loop's head looks whether the slice has run the budget's steps: then run
-// returns the position it was going to, with kOutOfBudget added, so the page
+// returns the position it was going to, with kOutOfBudgetBit set, so the page
 // draws and goes on there. a, b, c, d, two scratch values, the output count
 // and the steps are locals.
 #include <cstddef>
 #include <cstdint>
 
 #include "native/backend.h"
+#include "native/slice.h"
 #include "native/wasm/asm.h"
 
 namespace native {
@@ -147,6 +148,7 @@ class Wasm final : public Backend {
     int i = 0;
     while (i < callouts_ && callout_[i] != fn) ++i;
     if (i == callouts_ && callouts_ < kCalloutCap) callout_[callouts_++] = fn;
+    body_.I32Const(static_cast<std::int32_t>(Address(world_.context)));  // the one argument
     body_.Call(static_cast<std::uint32_t>(i));  // imported functions come first
     result == kNoReg ? body_.Drop() : Set(result);
     body_.I32Const(0), body_.I32Load(Address(world_.len)), body_.LocalSet(kLen);
@@ -168,7 +170,7 @@ class Wasm final : public Backend {
     code.Loop();
     code.LocalGet(kSteps), code.LocalGet(kLimit), code.I64GeU(), code.If();  // the slice is done
     Store(code);
-    code.LocalGet(kTarget), code.I32Const(kOutOfBudget), code.I32Or(), code.Return();
+    code.LocalGet(kTarget), code.I32Const(kOutOfBudgetBit), code.I32Or(), code.Return();
     code.End();
     for (std::uint32_t i = 0; i < blocks; ++i) code.Block();
     code.LocalGet(kTarget), code.BrTable(), code.U32(kEndPos + 1);
@@ -243,7 +245,7 @@ class Wasm final : public Backend {
     }
   }
 
-  // The module around the function: its types (0: a call-out, () -> i32;
+  // The module around the function: its types (0: a call-out, (i32) -> i32;
   // 1: run, (i32, i32) -> i32), imports and export.
   void Module(const wasm::Asm& code) {
     static constexpr std::uint8_t kMagic[] = {0x00, 0x61, 0x73, 0x6D, 0x01, 0x00, 0x00, 0x00};
@@ -252,7 +254,8 @@ class Wasm final : public Backend {
     std::uint8_t bytes[256];
     part.Reset(bytes, sizeof bytes);
     part.U32(2);
-    part.Byte(wasm::op::kFuncType), part.U32(0), part.U32(1), part.Byte(wasm::op::kI32);
+    part.Byte(wasm::op::kFuncType), part.U32(1), part.Byte(wasm::op::kI32);
+    part.U32(1), part.Byte(wasm::op::kI32);
     part.Byte(wasm::op::kFuncType), part.U32(2), part.Byte(wasm::op::kI32);
     part.Byte(wasm::op::kI32), part.U32(1), part.Byte(wasm::op::kI32);
     Section(1, part);

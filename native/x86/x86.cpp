@@ -177,11 +177,16 @@ class X86 final : public MachineBackend<x86::Asm> {
     const std::size_t from = as_.Jcc(x86::kAboveEqual);
     notes_.OutOfLine(from, as_.Here());
   }
+  // The context is the one argument: in rdi (System V) and rcx (Win64), so
+  // one sequence serves both; on the stack in 32-bit code, where the frame
+  // has room for it.
   void Call(Callout fn, Reg result) override {
     if constexpr (x86::k64) {
+      as_.MovPtrRI(x86::kDi, world_.context), as_.MovPtrRI(x86::kCx, world_.context);
       as_.MovPtrRI(T1, reinterpret_cast<const void*>(fn)), as_.CallR(T1);
       Table(as_.LeaRip(TABLE));
     } else {
+      as_.MovPtrRI(T1, world_.context), as_.MovPtrMR(Mem{x86::kSp, kNone, 0, 0}, T1);
       as_.CallRel(reinterpret_cast<const void*>(fn));
     }
     if (result != kNoReg) as_.MovRR(kRegs[result], x86::kAx);

@@ -1,5 +1,6 @@
-// ExecVek: native code where it can be had, else the fast loop. Test and
-// benchmark builds pin one loop; CMake says which (VEK_LOOP).
+// The console program's ExecVek: native code where it can be had, else the
+// fast loop. Test and benchmark builds pin one loop; CMake says which
+// (VEK_LOOP).
 #include "interpreter/loops.h"
 #include "interpreter/machine.h"
 #include "native/native.h"
