@@ -23,20 +23,25 @@ HOST_I686 = $(eval HOST_I686 := $(shell tools/host-i686.sh))$(HOST_I686)
 I686_EMULATOR = $(if $(filter no,$(HOST_I686)),qemu-i386)
 CONFIGURE_I686 = $(CONFIGURE) linux-i686 -DVEK_I686_EMULATOR=$(I686_EMULATOR)
 
-# The processors built for Linux: the lines of native/processors.txt with a
-# Debian architecture, as PROCESSOR:BACKEND:DEBIAN_ARCH:TRIPLET:QEMU words.
-# $(call linux,N) is each one's Nth field; $(call of,PROCESSOR,N) one's.
-LINUX := $(shell awk '/^[^\#]/ && $$4 != "-" { print $$1 ":" $$3 ":" $$4 ":" $$5 ":" $$6 }' native/processors.txt)
-linux = $(foreach p,$(LINUX),$(word $(1),$(subst :, ,$(p))))
-of = $(word $(2),$(subst :, ,$(filter $(1):%,$(LINUX))))
+# The processors built for Linux, in LINUX: the lines of
+# native/processors.txt with a Debian architecture, kept as
+# PROCESSOR:BACKEND:DEBIAN_ARCH:TRIPLET:QEMU words; $(call backend,PROCESSOR)
+# and the like give one processor's column.
+PROCESSOR_LINES := $(shell awk '/^[^\#]/ && $$4 != "-" { print $$1 ":" $$3 ":" $$4 ":" $$5 ":" $$6 }' native/processors.txt)
+LINUX = $(foreach p,$(PROCESSOR_LINES),$(firstword $(subst :, ,$(p))))
+column = $(word $(2),$(subst :, ,$(filter $(1):%,$(PROCESSOR_LINES))))
+backend = $(call column,$(1),2)
+debian_arch = $(call column,$(1),3)
+triplet = $(call column,$(1),4)
+qemu = $(call column,$(1),5)
 # This host's own processor is built by make build; the others are cross
 # builds: i686 as the host allows (above), the rest under qemu.
 HOST_PROCESSOR := $(shell uname -m)
-CROSS = $(filter-out $(HOST_PROCESSOR),$(call linux,1))
+CROSS = $(filter-out $(HOST_PROCESSOR),$(LINUX))
 EMULATED = $(filter-out i686,$(CROSS))
 # Debian's cross compilers, g++-TRIPLET (g++-multilib cannot be installed
 # beside the AArch64 one).
-cross_compilers = $(foreach p,$(1),g++-$(subst _,-,$(call of,$(p),4)))
+cross_compilers = $(foreach p,$(1),g++-$(subst _,-,$(call triplet,$(p))))
 CROSS_DEPS = $(call cross_compilers,$(CROSS)) qemu-user
 
 configure:
@@ -161,7 +166,7 @@ web-bench: web build
 # try them; such a dist/ is no release). Each Linux processor released is
 # DEBIAN_ARCH:PROCESSOR, built by the preset linux-PROCESSOR and stripped by
 # the objcopy CMake found beside its compiler.
-DIST_LINUX = $(foreach p,$(call linux,1),$(call of,$(p),3):$(p))
+DIST_LINUX = $(foreach p,$(LINUX),$(call debian_arch,$(p)):$(p))
 DIST_DEPS = $(BUILD_DEPS) $(call cross_compilers,$(CROSS)) dpkg-dev esbuild
 # Every time stamp in dist/ is the last commit's.
 ifndef SOURCE_DATE_EPOCH
@@ -193,8 +198,8 @@ dist: windows web
 # What make dist wrote, as users receive it (tests/dist/check.sh): each Linux
 # processor's binaries run here or under their emulator (qemu-QEMU; i686 as
 # the host allows), the Windows programs under wine.
-DIST_RUNS = $(foreach p,$(call linux,1),$(call of,$(p),3):$(p):$(call of,$(p),5):$(call emulator,$(p)))
-emulator = $(if $(filter $(HOST_PROCESSOR),$(1)),,$(if $(filter i686,$(1)),$(I686_EMULATOR),qemu-$(call of,$(1),5)))
+DIST_RUNS = $(foreach p,$(LINUX),$(call debian_arch,$(p)):$(p):$(call qemu,$(p)):$(call emulator,$(p)))
+emulator = $(if $(filter $(HOST_PROCESSOR),$(1)),,$(if $(filter i686,$(1)),$(I686_EMULATOR),qemu-$(call qemu,$(1))))
 dist-check:
 	@tools/deps.sh "to check the release" python3 git lintian man-db qemu-user nodejs chromium \
 	    wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
@@ -212,8 +217,8 @@ NOT_LINTED = $(shell git grep -l -E '^\#include <(windows|emscripten)\.h>' -- '*
 # The back ends of other processors, each linted in the cross build that
 # compiles it (BUILD:FILE words): those of the cross builds whose back end
 # is not this host's.
-LINT_CROSS = $(strip $(foreach p,$(CROSS),$(if $(filter $(call of,$(HOST_PROCESSOR),2),$(call of,$(p),2)),,$(p))))
-CROSS_LINTED = $(foreach p,$(LINT_CROSS),$(patsubst %,linux-$(p):%,$(filter native/$(call of,$(p),2)/%.cpp,$(SOURCES))))
+LINT_CROSS = $(strip $(foreach p,$(CROSS),$(if $(filter $(call backend,$(HOST_PROCESSOR)),$(call backend,$(p))),,$(p))))
+CROSS_LINTED = $(foreach p,$(LINT_CROSS),$(patsubst %,linux-$(p):%,$(filter native/$(call backend,$(p))/%.cpp,$(SOURCES))))
 
 # clang-format, then clang-tidy on every file at once, $(JOBS) at a time;
 # prints nothing but findings.
