@@ -7,8 +7,6 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD_DEPS = cmake ninja-build g++ python3
 FUZZ_DEPS = clang libclang-rt-14-dev
 WINDOWS_DEPS = g++-mingw-w64-i686 g++-mingw-w64-x86-64 file binutils
-# Debian's cross compilers (g++-multilib cannot be installed beside the AArch64 one).
-CROSS_DEPS = g++-i686-linux-gnu g++-aarch64-linux-gnu g++-riscv64-linux-gnu qemu-user
 LINT_DEPS = clang clang-format clang-tidy
 # Configure and build quietly: warnings and errors only (cmake's own
 # messages go to build/configure.log).
@@ -24,6 +22,27 @@ HOST_I686 = $(eval HOST_I686 := $(shell tools/host-i686.sh))$(HOST_I686)
 # The i686 build: native where the host runs it, else under qemu-i386.
 I686_EMULATOR = $(if $(filter no,$(HOST_I686)),qemu-i386)
 CONFIGURE_I686 = $(CONFIGURE) linux-i686 -DVEK_I686_EMULATOR=$(I686_EMULATOR)
+
+# The processors built for Linux, in LINUX: the lines of
+# native/processors.txt with a Debian architecture, kept as
+# PROCESSOR:BACKEND:DEBIAN_ARCH:TRIPLET:QEMU words; $(call backend,PROCESSOR)
+# and the like give one processor's column.
+PROCESSOR_LINES := $(shell awk '/^[^\#]/ && $$4 != "-" { print $$1 ":" $$3 ":" $$4 ":" $$5 ":" $$6 }' native/processors.txt)
+LINUX = $(foreach p,$(PROCESSOR_LINES),$(firstword $(subst :, ,$(p))))
+column = $(word $(2),$(subst :, ,$(filter $(1):%,$(PROCESSOR_LINES))))
+backend = $(call column,$(1),2)
+debian_arch = $(call column,$(1),3)
+triplet = $(call column,$(1),4)
+qemu = $(call column,$(1),5)
+# This host's own processor is built by make build; the others are cross
+# builds: i686 as the host allows (above), the rest under qemu.
+HOST_PROCESSOR := $(shell uname -m)
+CROSS = $(filter-out $(HOST_PROCESSOR),$(LINUX))
+EMULATED = $(filter-out i686,$(CROSS))
+# Debian's cross compilers, g++-TRIPLET (g++-multilib cannot be installed
+# beside the AArch64 one).
+cross_compilers = $(foreach p,$(1),g++-$(subst _,-,$(call triplet,$(p))))
+CROSS_DEPS = $(call cross_compilers,$(CROSS)) qemu-user
 
 configure:
 	@tools/deps.sh "to build vek" $(BUILD_DEPS)
@@ -91,13 +110,11 @@ windows-check: windows
 	! objdump -p build/win32/vek.exe build/win64/vek.exe | sed -n 's/.*DLL Name: //p' | \
 	    grep -viE '^(kernel32|msvcrt)\.dll$$'
 
-# Linux on other processors, linked statically: i686 into build/linux-i686
-# (natively where the host runs 32-bit x86 programs, else under qemu-i386),
-# AArch64 and RISC-V 64 into build/linux-aarch64 and build/linux-riscv64
-# (under qemu).
-EMULATED = aarch64 riscv64
+# Linux on the other processors, linked statically, each into
+# build/linux-PROCESSOR: i686 natively where the host runs 32-bit x86
+# programs, else under qemu-i386; the others under qemu.
 cross:
-	@tools/deps.sh "to build vek for i686, AArch64 and RISC-V 64" $(BUILD_DEPS) $(CROSS_DEPS)
+	@tools/deps.sh "to build vek for $(CROSS)" $(BUILD_DEPS) $(CROSS_DEPS)
 	@$(CONFIGURE_I686)
 	@cmake --build --preset linux-i686 -j $(JOBS) $(QUIET)
 	@for arch in $(EMULATED); do \
@@ -149,11 +166,10 @@ web-bench: web build
 # The release: every artifact of one version in dist/, built with the presets
 # above from the last commit (DIST_DIRTY=yes packs uncommitted changes too, to
 # try them; such a dist/ is no release). Each Linux processor released is
-# DEBIAN_ARCH:PROCESSOR, built by the preset linux-PROCESSOR.
-DIST_LINUX = amd64:x86_64 i386:i686 arm64:aarch64 riscv64:riscv64
-DIST_PROCESSORS = $(foreach p,$(DIST_LINUX),$(lastword $(subst :, ,$(p))))
-DIST_DEPS = $(BUILD_DEPS) $(patsubst %,g++-%-linux-gnu,$(filter-out x86_64,$(DIST_PROCESSORS))) \
-    dpkg-dev esbuild
+# DEBIAN_ARCH:PROCESSOR, built by the preset linux-PROCESSOR and stripped by
+# the objcopy CMake found beside its compiler.
+DIST_LINUX = $(foreach p,$(LINUX),$(call debian_arch,$(p)):$(p))
+DIST_DEPS = $(BUILD_DEPS) $(call cross_compilers,$(CROSS)) dpkg-dev esbuild
 # Every time stamp in dist/ is the last commit's.
 ifndef SOURCE_DATE_EPOCH
 export SOURCE_DATE_EPOCH := $(shell git log -1 --format=%ct 2>/dev/null)
@@ -168,7 +184,8 @@ dist: windows web
 	    $(CONFIGURE) linux-$$processor && \
 	    cmake --build --preset linux-$$processor -j $(JOBS) --target vek $(QUIET) && \
 	    cmake --install build/linux-$$processor --prefix $$stage --strip > /dev/null && \
-	    $$processor-linux-gnu-objcopy --remove-section=.comment $$stage/bin/vek && \
+	    objcopy=$$(cmake -N -LA build/linux-$$processor | sed -n 's/^CMAKE_OBJCOPY:FILEPATH=//p') && \
+	    $$objcopy --remove-section=.comment $$stage/bin/vek && \
 	    tools/dist.py linux $(VERSION) $${p%%:*} $$processor $$stage || exit 1; \
 	done
 	@for bits in 32 64; do \
@@ -181,10 +198,10 @@ dist: windows web
 	@echo "dist: $$(ls dist | wc -l) files, version $(VERSION):" && ls -l dist | tail -n +2
 
 # What make dist wrote, as users receive it (tests/dist/check.sh): each Linux
-# processor's binaries run here or under their emulator (qemu-PROCESSOR;
-# i686 as the host allows), the Windows programs under wine.
-DIST_RUNS = $(foreach p,$(DIST_LINUX),$(p):$(call emulator,$(lastword $(subst :, ,$(p)))))
-emulator = $(if $(filter x86_64,$(1)),,$(if $(filter i686,$(1)),$(I686_EMULATOR),qemu-$(1)))
+# processor's binaries run here or under their emulator (qemu-QEMU; i686 as
+# the host allows), the Windows programs under wine.
+DIST_RUNS = $(foreach p,$(LINUX),$(call debian_arch,$(p)):$(p):$(call qemu,$(p)):$(call emulator,$(p)))
+emulator = $(if $(filter $(HOST_PROCESSOR),$(1)),,$(if $(filter i686,$(1)),$(I686_EMULATOR),qemu-$(call qemu,$(1))))
 dist-check:
 	@tools/deps.sh "to check the release" python3 git lintian man-db qemu-user nodejs chromium \
 	    wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
@@ -196,19 +213,22 @@ clean:
 	rm -rf build dist
 
 SOURCES = $(shell git ls-files '*.cpp' '*.h')
-# Only the Windows and the web build can compile these.
-NOT_LINTED = console/windows.cpp console/wasm.cpp web/module.cpp native/pages_windows.cpp \
-    native/pages_wasm.cpp
-# The back ends of other processors, each with the cross build that compiles it.
-CROSS_LINTED = linux-aarch64:native/a64/a64.cpp linux-riscv64:native/rv64/rv64.cpp
+# Only the Windows and the web build can compile these: the files that
+# include their headers.
+NOT_LINTED = $(shell git grep -l -E '^\#include <(windows|emscripten)\.h>' -- '*.cpp')
+# The back ends of other processors, each linted in the cross build that
+# compiles it (BUILD:FILE words): those of the cross builds whose back end
+# is not this host's.
+LINT_CROSS = $(strip $(foreach p,$(CROSS),$(if $(filter $(call backend,$(HOST_PROCESSOR)),$(call backend,$(p))),,$(p))))
+CROSS_LINTED = $(foreach p,$(LINT_CROSS),$(patsubst %,linux-$(p):%,$(filter native/$(call backend,$(p))/%.cpp,$(SOURCES))))
 
 # clang-format, then clang-tidy on every file at once, $(JOBS) at a time;
 # prints nothing but findings.
 .PHONY: lint
 lint:
-	@tools/deps.sh "to lint vek" $(BUILD_DEPS) $(LINT_DEPS) g++-aarch64-linux-gnu g++-riscv64-linux-gnu
+	@tools/deps.sh "to lint vek" $(BUILD_DEPS) $(LINT_DEPS) $(call cross_compilers,$(LINT_CROSS))
 	@clang-format --dry-run -Werror $(SOURCES)
 	@cmake -S . -B build/lint -DCMAKE_CXX_COMPILER=clang++ > /dev/null
-	@for arch in $(EMULATED); do $(CONFIGURE) linux-$$arch || exit 1; done
+	@for arch in $(LINT_CROSS); do $(CONFIGURE) linux-$$arch || exit 1; done
 	@{ printf 'build/lint %s\n' $(filter-out $(NOT_LINTED) $(foreach f,$(CROSS_LINTED),$(lastword $(subst :, ,$(f)))),$(filter %.cpp,$(SOURCES))); \
 	   printf 'build/%s %s\n' $(subst :, ,$(CROSS_LINTED)); } | xargs -P $(JOBS) -n 2 tools/tidy.sh

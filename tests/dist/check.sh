@@ -9,7 +9,8 @@
 # in another folder, with another umask, time zone and locale, must give the
 # same bytes. One line per check, a count at the end.
 #   check.sh VERSION LINUX WINDOWS
-# LINUX: DEBIAN_ARCH:PROCESSOR:EMULATOR words (no EMULATOR: it runs here).
+# LINUX: DEBIAN_ARCH:PROCESSOR:QEMU:EMULATOR words (qemu-QEMU runs the
+# processor's programs; no EMULATOR: they run here).
 # WINDOWS: winBITS:WINE_LOADER words for the Windows programs this host runs.
 set -uo pipefail
 version=$1 linux=$2 windows=$3
@@ -78,8 +79,8 @@ runs() { # BINARY EMULATOR
 # Native code ran: the run makes its generated code's pages executable, which
 # refusing arguments, before any run, does not. Seen through qemu's
 # system-call trace, for every processor alike.
-native() { # BINARY PROCESSOR
-  local qemu=qemu-${2/i686/i386}
+native() { # BINARY QEMU
+  local qemu=qemu-$2
   printf '!^\n' | setsid -w $qemu -strace "$1" 2>&1 > /dev/null | grep 'mprotect(.*PROT_EXEC' &&
     ! $qemu -strace "$1" x 2>&1 > /dev/null | grep 'PROT_EXEC' || { echo "no code made executable on a run"; false; }
 }
@@ -117,7 +118,7 @@ check "dist/ holds every artifact of $version and nothing else" artifacts
 check "SHA256SUMS covers them and holds" sums
 
 for word in $linux; do
-  IFS=: read -r arch processor emulator <<< "$word"
+  IFS=: read -r arch processor qemu emulator <<< "$word"
   deb=dist/vek_${version}_$arch.deb root=$scratch/root-$arch
   check "$deb: lintian reports no error and no warning" lintian --fail-on error,warning --display-info "$deb"
   check "$deb: its fields" fields "$deb" "$arch"
@@ -125,7 +126,7 @@ for word in $linux; do
     eval 'dpkg-deb -x "$deb" "$root" && contents "$root"'
   check "$deb: man -l renders its man page without warnings" man_page "$root/usr/share/man/man1/vek.1.gz"
   check "$deb: /usr/bin/vek passes the pipe cases${emulator:+ under $emulator}" runs "$root/usr/bin/vek" "$emulator"
-  check "$deb: /usr/bin/vek runs native code" native "$root/usr/bin/vek" "$processor"
+  check "$deb: /usr/bin/vek runs native code" native "$root/usr/bin/vek" "$qemu"
   top=vek-$version-linux-$processor
   check "$top.tar.gz: unpacks with vek, vek.1, README.md, LICENSE and the examples" \
     eval 'mkdir "$scratch/$top" && tar -xzf "dist/$top.tar.gz" -C "$scratch/$top" &&
