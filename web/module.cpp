@@ -42,7 +42,7 @@ class Playground {
   bool breakpoints[kProgSize + 1] = {};    // by position
   bool any_breakpoints = false;            // the fast loop looks for them
   std::uint32_t heat[kProgSize] = {};      // steps run at each position
-  std::int32_t watches[kWatchLimit] = {};  // 0..3: a..d; 4 + i: mem[i]
+  std::int32_t watches[kWatchLimit] = {};  // 0..3: a..d; 4 + i: mem[i] (as web/watches.js)
   int watch_count = 0;
   bool counting = false;  // the next slices run the counting loop
   int position = 0;       // where the sliced run goes on
