@@ -48,7 +48,7 @@ std::int32_t CallFlush() {
   return 0;
 }
 std::int32_t CallStop() {
-  console::PutLine("STOP");
+  console::PutLine(kStopLine);
   return 0;
 }
 
@@ -98,7 +98,7 @@ class Lowering {
   void Lower(const Op& op, int p) {
     jump_at_ = p + op.steps - 1;  // where a jump of the operation stands
     // Its steps, but for a key read, which may leave first (KeyRead).
-    if (op.code != kKeyA && op.code != kKeyB) steps_pending_ += op.steps;
+    if (!ReadsKey(op.code)) steps_pending_ += op.steps;
     switch (op.code) {
       case kIncA:
       case kIncB:
@@ -116,9 +116,7 @@ class Lowering {
       case kSwapAB: Swap(kA, kB); break;
       case kSwapCD: Swap(kC, kD); break;
       case kPutA: PutByte(kA); break;
-      case kKeyA: KeyRead(op, p); break;
       case kPutB: PutByte(kB); break;
-      case kKeyB: KeyRead(op, p); break;
       case kSplit: Split(); break;
       case kNull: Effect(op.code); break;
       case kStore: StoreCell(kA, kD); break;
@@ -134,7 +132,9 @@ class Lowering {
       case kSetJumpIfEqual: MoveImm(kA, op.x), AddImm(kB, kB, op.y), JumpIfEqual(); return;
       case kStop: Call(CallStop, kNoReg), Branch(kExit); return;
       case kEnd: Branch(kExit); return;
-      default: Effect(op.code); break;  // an instruction as the table states it
+      default:  // a key read, or an instruction as the table states it
+        ReadsKey(op.code) ? KeyRead(op, p) : Effect(op.code);
+        break;
     }
     // What the operation absorbed from the run after it.
     AddImm(kA, kA, op.x), AddImm(kB, kB, op.y);
@@ -241,7 +241,9 @@ class Lowering {
       Place(waiting);
     }
     steps_pending_ += op.steps - (at - p);
-    Call(CallKey, op.code == kKeyA ? kA : kB);  // the key straight into its register
+    // The key straight into its register.
+    const int r = KeyFills(InstructionOf(op.code));
+    Call(CallKey, r < 0 ? kNoReg : static_cast<Reg>(kA + r));
   }
   // An instruction done by its effect in the table, on the machine state.
   void Effect(Code code) {
