@@ -328,32 +328,32 @@ class Lowering {
 class NoCode final : public Backend {
  public:
   const char* Name() const override { return "none"; }
-  void Reset(std::uint8_t* /*code*/, std::size_t /*cap*/, const World& /*world*/) override {}
+  void Reset(std::uint8_t*, std::size_t, const World&) override {}
   void Enter() override {}
-  void Leave(int /*result*/) override {}
+  void Leave(int) override {}
   void StoreMachine() override {}
   void LoadMachine() override {}
-  void Place(int /*label*/) override {}
-  void Branch(int /*label*/) override {}
-  void BranchIf(Cond /*cond*/, Reg /*x*/, Reg /*y*/, int /*label*/) override {}
-  void BranchIf(Cond /*cond*/, Reg /*x*/, std::int32_t /*y*/, int /*label*/) override {}
-  void JumpTable(Reg /*index*/) override {}
-  void CountDown(int /*label*/) override {}
-  void AddSteps(std::uint32_t /*k*/) override {}
-  void Move(Reg /*dst*/, Reg /*src*/) override {}
-  void Swap(Reg /*x*/, Reg /*y*/) override {}
-  void MoveImm(Reg /*dst*/, std::int32_t /*v*/) override {}
-  void AddImm(Reg /*dst*/, Reg /*src*/, std::int32_t /*v*/) override {}
-  void Add(Reg /*dst*/, Reg /*src*/) override {}
-  void Sub(Reg /*dst*/, Reg /*src*/) override {}
-  void Quotient10(Reg /*dst*/, Reg /*src*/) override {}
-  void Remainder10(Reg /*dst*/, Reg /*src*/, Reg /*q*/) override {}
-  void LoadCell(Reg /*dst*/, Reg /*index*/) override {}
-  void StoreCell(Reg /*index*/, Reg /*value*/) override {}
-  void PutByte(Reg /*r*/, int /*i*/) override {}
-  void Count(int /*k*/) override {}
-  void Call(Callout /*fn*/, Reg /*result*/) override {}
-  bool Finish(const int* /*entry*/) override { return true; }
+  void Place(int) override {}
+  void Branch(int) override {}
+  void BranchIf(Cond, Reg, Reg, int) override {}
+  void BranchIf(Cond, Reg, std::int32_t, int) override {}
+  void JumpTable(Reg) override {}
+  void CountDown(int) override {}
+  void AddSteps(std::uint32_t) override {}
+  void Move(Reg, Reg) override {}
+  void Swap(Reg, Reg) override {}
+  void MoveImm(Reg, std::int32_t) override {}
+  void AddImm(Reg, Reg, std::int32_t) override {}
+  void Add(Reg, Reg) override {}
+  void Sub(Reg, Reg) override {}
+  void Quotient10(Reg, Reg) override {}
+  void Remainder10(Reg, Reg, Reg) override {}
+  void LoadCell(Reg, Reg) override {}
+  void StoreCell(Reg, Reg) override {}
+  void PutByte(Reg, int) override {}
+  void Count(int) override {}
+  void Call(Callout, Reg) override {}
+  bool Finish(const int*) override { return true; }
   std::size_t Size() const override { return 0; }
 };
 
