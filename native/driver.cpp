@@ -2,17 +2,22 @@
 // primitives (backend.h). Everything the language means is here, once for
 // every back end.
 //
+// In order: the lowering (what each operation means, in primitives); what
+// the analysis lowers to; then one compile: the layout, the analysis and the
+// emitting.
+//
 // Layout: the straight path follows each operation's successor from position
 // 0 to 700; a position off it (a jump into the middle of a run, a no-op in
 // front of an instruction) gets a small entry of its own out of line, or
 // shares an identical one.
 //
-// Facts (facts.h): a first pass, the analysis (the same lowering over a
-// back end that writes nothing), works out what is known at each entry; if
-// every jump then has a known target, no jump needs the table and what is known holds, so a jump
-// becomes a direct branch. If any jump needs the table, every position is an entry and only what
-// each operation knows itself is used: a target set in the same operation, and c equal to a right
-// after @, which lets the digit split divide once.
+// Analysis: a first pass, the same lowering over a back end that writes
+// nothing, works out what is known of the registers at each entry
+// (facts.h); if every jump then has a known target, no jump needs the table
+// and what is known holds, so a jump becomes a direct branch. If any jump
+// needs the table, every position is an entry and only what each operation
+// knows itself is used: a target set in the same operation, and c equal to
+// a right after @, which lets the digit split divide once.
 #include <algorithm>
 #include <iterator>
 
