@@ -33,6 +33,9 @@ constexpr void DigitSplit(std::int32_t& ra, std::int32_t& rb, std::int32_t rc) {
   ra = WrapSub(ra, mod) / 10 + '0';
 }
 
+// What ^ writes as it stops the run.
+inline constexpr char kStopLine[] = "STOP";
+
 // What an instruction deals with: the page colours and describes it by this,
 // and a bounded run may stop before one of kind Input, which waits for a key.
 enum class Kind : std::uint8_t { Arith, Copy, Memory, Output, Input, Flow };
@@ -65,7 +68,7 @@ enum class Kind : std::uint8_t { Arith, Copy, Memory, Output, Input, Flow };
 #define VEK_CONTROL(X)                           \
   X('?', Jump, Flow, JUMP(a))                    \
   X('=', JumpIfEqual, Flow, if (c == d) JUMP(a)) \
-  X('^', Stop, Flow, console::PutLine("STOP"); STOP())
+  X('^', Stop, Flow, console::PutLine(kStopLine); STOP())
 
 // Whether a byte is an instruction; every other byte is a no-op.
 constexpr bool IsInstruction(char ch) {
@@ -79,4 +82,28 @@ constexpr bool ReadsKey(char ch) {
 #define VEK_READS(c, name, kind, effect) (ch == (c) && Kind::kind == Kind::Input) ||
   return VEK_INSTRUCTIONS(VEK_READS) VEK_CONTROL(VEK_READS) false;
 #undef VEK_READS
+}
+
+// Which register a key read puts the key in (0..3 for a..d), found by running
+// its effect with a stand-in console whose key no register holds; -1 for an
+// instruction that reads no key.
+constexpr int KeyFills(char ch) {
+  struct console {  // the console operations the effects use
+    static constexpr std::int32_t ReadKey() { return -1; }
+    static constexpr void PutChar(std::int32_t /*ch*/) {}
+    static constexpr void PutLine(const char* /*line*/) {}
+  };
+  std::int32_t regs[4] = {};
+  auto& [a, b, c, d] = regs;
+  std::int32_t tmp = 0;
+#define VEK_FILLS(c, name, kind, effect)        \
+  if (ch == (c) && Kind::kind == Kind::Input) { \
+    effect;                                     \
+  }
+  VEK_INSTRUCTIONS(VEK_FILLS)
+#undef VEK_FILLS
+  for (int r = 0; r < 4; ++r) {
+    if (regs[r] == console::ReadKey()) return r;
+  }
+  return -1;
 }

@@ -2,19 +2,22 @@
 // primitives (backend.h). Everything the language means is here, once for
 // every back end.
 //
+// In order: the lowering (what each operation means, in primitives); what
+// the analysis lowers to; then one compile: the layout, the analysis and the
+// emitting.
+//
 // Layout: the straight path follows each operation's successor from position
 // 0 to 700; a position off it (a jump into the middle of a run, a no-op in
 // front of an instruction) gets a small entry of its own out of line, or
 // shares an identical one.
 //
-// Facts: the code is compiled for one run, so the registers the run starts
-// with are known, and so is whatever follows from them along the way. A
-// first pass (the same lowering, with no back end) works out what is known
-// at each entry; if every jump then has a known target, no jump needs the
-// table and what is known holds, so a jump becomes a direct branch. If any
-// jump needs the table, every position is an entry and only what each
-// operation knows itself is used: a target set in the same operation, and
-// c equal to a right after @, which lets the digit split divide once.
+// Analysis: a first pass, the same lowering over a back end that writes
+// nothing, works out what is known of the registers at each entry
+// (facts.h); if every jump then has a known target, no jump needs the table
+// and what is known holds, so a jump becomes a direct branch. If any jump
+// needs the table, every position is an entry and only what each operation
+// knows itself is used: a target set in the same operation, and c equal to
+// a right after @, which lets the digit split divide once.
 #include <algorithm>
 #include <iterator>
 #include <optional>
@@ -23,6 +26,7 @@
 #include "interpreter/decode.h"
 #include "interpreter/machine.h"
 #include "native/backend.h"
+#include "native/facts.h"
 #include "native/native.h"
 #include "native/pages.h"
 #include "native/slice.h"
@@ -51,58 +55,40 @@ std::int32_t CallFlush(void* /*context*/) {
   return 0;
 }
 std::int32_t CallStop(void* /*context*/) {
-  console::PutLine("STOP");
+  console::PutLine(kStopLine);
   return 0;
 }
 
-// What is known of the registers at a point of the code.
-struct Facts {
-  bool reached = false;
-  bool c_is_a = false;
-  std::uint8_t known = 0;  // bit r: v[r] is r's value
-  std::int32_t v[kNoReg] = {};
+// Where the lowering goes: the entries it branches to with what is known
+// there, and those a run comes in by (a branch, or a run that left going on
+// there). The emitting has all of it from the analysis already.
+class Ways {
+ public:
+  Ways() = default;
+  Ways(const Ways&) = delete;
+  Ways& operator=(const Ways&) = delete;
+  virtual ~Ways() = default;
 
-  bool Known(Reg r) const { return (known >> r & 1) != 0; }
-  void Set(Reg r, std::int32_t x) { v[r] = x, known |= 1 << r; }
-  void Forget(Reg r) { known &= ~(1 << r); }
-  // What holds on both ways in.
-  bool Merge(const Facts& in) {
-    if (!in.reached) return false;
-    if (!reached) return *this = in, true;
-    const Facts before = *this;
-    c_is_a = c_is_a && in.c_is_a;
-    for (int r = 0; r < kNoReg; ++r) {
-      if (Known(Reg(r)) && (!in.Known(Reg(r)) || v[r] != in.v[r])) Forget(Reg(r));
-    }
-    return c_is_a != before.c_is_a || known != before.known;
-  }
+  virtual void Reach(int /*label*/, const Facts& /*f*/) {}
+  virtual void Enter(int /*label*/) {}
 };
 
-Facts NothingKnown() {
-  Facts f;
-  f.reached = true;
-  return f;
-}
-
 // The primitives, applied to what is known as well as handed to the back
-// end; with no back end, only what is known and where the run can go. The
-// analysis and the code go through the same lowering, so they agree.
+// end. The analysis and the code go through the same lowering, so they agree.
 class Lowering {
  public:
   // A bounded run counts jumps, and, with key_waiting, stops before a key
   // read while it says no key is waiting; with steps, the steps are counted.
-  Lowering(Backend* e, const int* entry, Facts* at, bool* entered, bool bounded,
-           Callout key_waiting, bool steps)
+  Lowering(Backend& e, Ways& ways, const int* entry, bool bounded, Callout key_waiting, bool steps)
       : e_(e),
+        ways_(ways),
         entry_(entry),
-        at_(at),
-        entered_(entered),
         bounded_(bounded),
         key_waiting_(key_waiting),
         steps_(steps) {}
 
-  // Whether the analysis met a jump through the table; whether an operation
-  // had no lowering (the code is not to be run).
+  // Whether a jump went through the table; whether an operation had no
+  // lowering (the code is not to be run).
   bool tabled = false;
   bool failed = false;
 
@@ -114,23 +100,12 @@ class Lowering {
   }
   bool Reached() const { return now_.reached; }
 
-  // The analysis: a position whose facts grew, to visit again.
-  void Queue(int p) {
-    if (!queued_[p]) queued_[p] = true, queue_[queue_size_++] = p;
-  }
-  int Next() {
-    if (queue_size_ == 0) return -1;
-    const int p = queue_[--queue_size_];
-    queued_[p] = false;
-    return p;
-  }
-
   // The operation at position p; afterwards Reached() says whether it goes
   // on at op.next.
   void Lower(const Op& op, int p) {
     jump_at_ = p + op.steps - 1;  // where a jump of the operation stands
     // Its steps, but for a key read, which may leave first (KeyRead).
-    if (op.code != kKeyA && op.code != kKeyB) steps_pending_ += op.steps;
+    if (!ReadsKey(op.code)) steps_pending_ += op.steps;
     switch (op.code) {
       case kIncA:
       case kIncB:
@@ -148,9 +123,7 @@ class Lowering {
       case kSwapAB: Swap(kA, kB); break;
       case kSwapCD: Swap(kC, kD); break;
       case kPutA: PutByte(kA); break;
-      case kKeyA: KeyRead(op, p); break;
       case kPutB: PutByte(kB); break;
-      case kKeyB: KeyRead(op, p); break;
       case kSplit: Split(); break;
       case kNull: Effect(op.code); break;
       case kStore: StoreCell(kA, kD); break;
@@ -166,7 +139,9 @@ class Lowering {
       case kSetJumpIfEqual: MoveImm(kA, op.x), AddImm(kB, kB, op.y), JumpIfEqual(); return;
       case kStop: Call(CallStop, kNoReg), Branch(kExit); return;
       case kEnd: Branch(kExit); return;
-      default: Effect(op.code); break;  // an instruction as the table states it
+      default:  // a key read, or an instruction as the table states it
+        ReadsKey(op.code) ? KeyRead(op, p) : Effect(op.code);
+        break;
     }
     // What the operation absorbed from the run after it.
     AddImm(kA, kA, op.x), AddImm(kB, kB, op.y);
@@ -175,8 +150,8 @@ class Lowering {
   void Branch(int label) {
     Settle();
     Flow(label);
-    if (label < kExit) entered_[label] = true;
-    if (e_ != nullptr) e_->Branch(label);
+    if (label < kExit) ways_.Enter(label);
+    e_.Branch(label);
     now_.reached = false;
   }
   // Goes on at the next operation, which follows in the code.
@@ -187,9 +162,9 @@ class Lowering {
   // Counts the bytes put down and the steps run since the last count: before
   // any call, branch or way in from elsewhere, the counts are the truth.
   void Settle() {
-    if (e_ != nullptr && pending_ > 0) e_->Count(pending_);
-    if (e_ != nullptr && steps_ && steps_pending_ > 0) e_->AddSteps(steps_pending_);
-    if (pending_ > 0 || steps_pending_ > 0) now_.Forget(kT0), now_.Forget(kT1);
+    if (pending_ > 0) e_.Count(pending_);
+    if (steps_ && steps_pending_ > 0) e_.AddSteps(steps_pending_);
+    if (pending_ > 0 || steps_pending_ > 0) now_.Scratched();
     pending_ = 0;
     steps_pending_ = 0;
   }
@@ -197,14 +172,13 @@ class Lowering {
   // Puts a local label, where the ways to it meet.
   void Place(int label) {
     now_.Merge(local_[label - first_local_]);
-    if (e_ != nullptr) e_->Place(label);
+    e_.Place(label);
   }
 
  private:
-  Backend* e_;  // nullptr while analysing
+  Backend& e_;
+  Ways& ways_;
   const int* entry_;
-  Facts* at_;      // what is known at each position's entry
-  bool* entered_;  // the positions a branch (or the start) goes to
   bool bounded_;
   Callout key_waiting_;
   bool steps_;
@@ -216,17 +190,14 @@ class Lowering {
   int next_local_ = kFirstLocal;
   int first_local_ = kFirstLocal;
   Facts local_[kLocalsPerOp];
-  bool queued_[kEndPos + 1] = {};
-  int queue_[kEndPos + 1];
-  int queue_size_ = 0;
 
   // Where a branch goes: a position's entry (or the way out), or a local label.
   void Flow(int label) {
     if (label == kExit || !now_.reached) return;
     if (label >= kFirstLocal) {
       local_[label - first_local_].Merge(now_);
-    } else if (e_ == nullptr && at_[label].Merge(now_)) {
-      Queue(label);
+    } else {
+      ways_.Reach(label, now_);
     }
   }
 
@@ -241,7 +212,7 @@ class Lowering {
       Branch(entry_[Target(now_.v[kA])]);
     } else {
       tabled = true;
-      if (e_ != nullptr) e_->BranchIf(Cond::kAbove, kA, kEndPos, kExit), e_->JumpTable(kA);
+      e_.BranchIf(Cond::kAbove, kA, kEndPos, kExit), e_.JumpTable(kA);
       now_.reached = false;
     }
     if (bounded_) Place(stop), Leave(jump_at_);
@@ -277,26 +248,28 @@ class Lowering {
       Place(waiting);
     }
     steps_pending_ += op.steps - (at - p);
-    Call(CallKey, op.code == kKeyA ? kA : kB);  // the key straight into its register
+    // The key straight into its register.
+    const int r = KeyFills(InstructionOf(op.code));
+    Call(CallKey, r < 0 ? kNoReg : static_cast<Reg>(kA + r));
   }
   // An instruction done by its effect in the table, on the machine state.
   void Effect(Code code) {
     if (code >= std::size(kEffects)) return void(failed = true);  // an operation of the plan's own
-    if (e_ != nullptr) e_->StoreMachine();
+    e_.StoreMachine();
     Call(kEffects[code], kNoReg);
-    if (e_ != nullptr) e_->LoadMachine();
-    for (const Reg r : {kA, kB, kC, kD}) Unknown(r);
+    e_.LoadMachine();
+    for (const Reg r : {kA, kB, kC, kD}) now_.Computed(r);
   }
   // Ends the run, to go on at position p: a way in.
   void Leave(int p) {
     Settle();
-    entered_[entry_[p]] = true;
-    if (e_ != nullptr) e_->Leave(p);
+    ways_.Enter(entry_[p]);
+    e_.Leave(p);
     now_.reached = false;
   }
   void CountDown(int label) {
     Flow(label);
-    if (e_ != nullptr) e_->CountDown(label);
+    e_.CountDown(label);
   }
 
   // mod = c rem 10; b = mod + 48; a = (a - mod) / 10 + 48. Where c equals
@@ -310,93 +283,113 @@ class Lowering {
     AddImm(kA, kT0, '0');
   }
 
-  // The primitives. Each keeps what is known: a value worked out where its
-  // operands are known (and then set, not computed), and whether c equals a.
-  void Wrote(Reg r) {
-    if (r == kA || r == kC) {
-      now_.c_is_a = now_.Known(kA) && now_.Known(kC) && now_.v[kA] == now_.v[kC];
-    }
-  }
-  void Move(Reg dst, Reg src) {
-    if (e_ != nullptr) e_->Move(dst, src);
-    now_.Known(src) ? now_.Set(dst, now_.v[src]) : now_.Forget(dst);
-    const bool copy = (dst == kC && src == kA) || (dst == kA && src == kC);
-    Wrote(dst);
-    now_.c_is_a = now_.c_is_a || copy;
-  }
-  void Swap(Reg x, Reg y) {
-    if (e_ != nullptr) e_->Swap(x, y);
-    const Facts was = now_;
-    was.Known(x) ? now_.Set(y, was.v[x]) : now_.Forget(y);
-    was.Known(y) ? now_.Set(x, was.v[y]) : now_.Forget(x);
-    now_.Forget(kT0);  // the default swap goes through it
-    Wrote(x), Wrote(y);
-  }
-  void MoveImm(Reg dst, std::int32_t x) {
-    if (e_ != nullptr) e_->MoveImm(dst, x);
-    now_.Set(dst, x);
-    Wrote(dst);
-  }
+  // The primitives, to the back end and to what is known; a value worked out
+  // where its operands are known is set, not computed.
+  void Move(Reg dst, Reg src) { e_.Move(dst, src), now_.Move(dst, src); }
+  void Swap(Reg x, Reg y) { e_.Swap(x, y), now_.Swap(x, y); }
+  void MoveImm(Reg dst, std::int32_t x) { e_.MoveImm(dst, x), now_.MoveImm(dst, x); }
   void AddImm(Reg dst, Reg src, std::int32_t x) {
     if (x == 0 && dst == src) return;
     if (now_.Known(src)) return MoveImm(dst, WrapAdd(now_.v[src], x));
-    if (e_ != nullptr) e_->AddImm(dst, src, x);
-    now_.Forget(dst);
-    Wrote(dst);
+    e_.AddImm(dst, src, x), now_.Computed(dst);
   }
   void Add(Reg dst, Reg src) {
     if (now_.Known(dst) && now_.Known(src)) return MoveImm(dst, WrapAdd(now_.v[dst], now_.v[src]));
-    if (e_ != nullptr) e_->Add(dst, src);
-    Unknown(dst);
+    e_.Add(dst, src), now_.Computed(dst);
   }
   void Sub(Reg dst, Reg src) {
     if (now_.Known(dst) && now_.Known(src)) return MoveImm(dst, WrapSub(now_.v[dst], now_.v[src]));
-    if (e_ != nullptr) e_->Sub(dst, src);
-    Unknown(dst);
+    e_.Sub(dst, src), now_.Computed(dst);
   }
   void Quotient10(Reg dst, Reg src) {
     if (now_.Known(src)) return MoveImm(dst, now_.v[src] / 10);
-    if (e_ != nullptr) e_->Quotient10(dst, src);
-    now_.Forget(kT1);
-    Unknown(dst);
+    e_.Quotient10(dst, src), now_.Quotient10(dst);
   }
   void Remainder10(Reg dst, Reg src, Reg q) {
     if (now_.Known(src) && now_.Known(q)) {
       return MoveImm(dst, static_cast<std::int32_t>(static_cast<std::uint32_t>(now_.v[src]) -
                                                     10u * static_cast<std::uint32_t>(now_.v[q])));
     }
-    if (e_ != nullptr) e_->Remainder10(dst, src, q);
-    Unknown(dst);
+    e_.Remainder10(dst, src, q), now_.Computed(dst);
   }
-  void Unknown(Reg r) {
-    now_.Forget(r);
-    Wrote(r);
-  }
-  void LoadCell(Reg dst, Reg index) {
-    if (e_ != nullptr) e_->LoadCell(dst, index);
-    Unknown(dst);
-  }
-  void StoreCell(Reg index, Reg value) {
-    if (e_ != nullptr) e_->StoreCell(index, value);
-  }
+  void LoadCell(Reg dst, Reg index) { e_.LoadCell(dst, index), now_.Computed(dst); }
+  void StoreCell(Reg index, Reg value) { e_.StoreCell(index, value); }
   void PutByte(Reg r) {
-    if (e_ != nullptr) e_->PutByte(r, pending_);
-    now_.Forget(kT1);
+    e_.PutByte(r, pending_), now_.PutByte();
     if (++pending_ == static_cast<int>(console::kOutSlack)) Settle();
   }
   void Call(Callout fn, Reg result) {
     Settle();
-    if (e_ != nullptr) e_->Call(fn, result);
-    now_.Forget(kT0), now_.Forget(kT1);
-    if (result != kNoReg) Unknown(result);
+    e_.Call(fn, result), now_.Call(result);
   }
   template <typename Y>  // a register or a value
   void BranchIf(Cond cond, Reg x, Y y, int label) {
     Settle();
     Flow(label);
-    if (label < kExit) entered_[label] = true;
-    if (e_ != nullptr) e_->BranchIf(cond, x, y, label);
+    if (label < kExit) ways_.Enter(label);
+    e_.BranchIf(cond, x, y, label);
   }
+};
+
+// A back end that writes nothing: the analysis is the same lowering over it.
+class NoCode final : public Backend {
+ public:
+  const char* Name() const override { return "none"; }
+  void Reset(std::uint8_t*, std::size_t, const World&) override {}
+  void Enter() override {}
+  void Leave(int) override {}
+  void StoreMachine() override {}
+  void LoadMachine() override {}
+  void Place(int) override {}
+  void Branch(int) override {}
+  void BranchIf(Cond, Reg, Reg, int) override {}
+  void BranchIf(Cond, Reg, std::int32_t, int) override {}
+  void JumpTable(Reg) override {}
+  void CountDown(int) override {}
+  void AddSteps(std::uint32_t) override {}
+  void Move(Reg, Reg) override {}
+  void Swap(Reg, Reg) override {}
+  void MoveImm(Reg, std::int32_t) override {}
+  void AddImm(Reg, Reg, std::int32_t) override {}
+  void Add(Reg, Reg) override {}
+  void Sub(Reg, Reg) override {}
+  void Quotient10(Reg, Reg) override {}
+  void Remainder10(Reg, Reg, Reg) override {}
+  void LoadCell(Reg, Reg) override {}
+  void StoreCell(Reg, Reg) override {}
+  void PutByte(Reg, int) override {}
+  void Count(int) override {}
+  void Call(Callout, Reg) override {}
+  bool Finish(const int*) override { return true; }
+  std::size_t Size() const override { return 0; }
+};
+
+// The analysis's ways: what is known at each entry is what holds on every
+// way there; an entry where that changed is lowered again, until none does.
+class Analysis final : public Ways {
+ public:
+  Analysis(Facts* at, bool* entered) : at_(at), entered_(entered) {}
+
+  void Reach(int label, const Facts& f) override {
+    if (at_[label].Merge(f) && !queued_[label]) {
+      queued_[label] = true, queue_[queue_size_++] = label;
+    }
+  }
+  void Enter(int label) override { entered_[label] = true; }
+  // The next entry to lower again, or -1.
+  int Next() {
+    if (queue_size_ == 0) return -1;
+    const int p = queue_[--queue_size_];
+    queued_[p] = false;
+    return p;
+  }
+
+ private:
+  Facts* at_;      // what is known at each position's entry
+  bool* entered_;  // the positions a branch (or the start) goes to
+  bool queued_[kEndPos + 1] = {};
+  int queue_[kEndPos + 1];
+  int queue_size_ = 0;
 };
 
 // Whether two operations do the same, whatever steps they take.
@@ -462,16 +455,18 @@ struct Compile {
   void Analyse(int n, const Limits* limits) {
     std::fill(std::begin(at), std::end(at), Facts{});
     std::fill(std::begin(entered), std::end(entered), false);
-    Lowering l = For(nullptr, entered, limits);
+    NoCode none;
+    Analysis ways(at, entered);
+    Lowering l = For(none, ways, limits);
     const int start = entry[n];
     if (start != kExit) {
-      Facts& f = at[start] = NothingKnown();
+      Facts f = NothingKnown();
       f.Set(kA, a), f.Set(kB, b), f.Set(kC, c), f.Set(kD, d);
       f.c_is_a = a == c;
-      entered[start] = true;
-      l.Queue(start);
+      ways.Reach(start, f);
+      ways.Enter(start);
     }
-    for (int p = l.Next(); p >= 0 && !l.tabled; p = l.Next()) {
+    for (int p = ways.Next(); p >= 0 && !l.tabled; p = ways.Next()) {
       l.Start(at[p]);
       if (stub_to[p] >= 0) {
         l.Branch(entry[stub_to[p]]);
@@ -489,8 +484,8 @@ struct Compile {
 
   // False where an operation had no lowering.
   bool Emit(Backend& e, int n, const Limits* limits) {
-    bool marks[kProgSize + 1];  // the analysis has them already
-    Lowering l = For(&e, marks, limits);
+    Ways known;  // the analysis has them already
+    Lowering l = For(e, known, limits);
     e.Enter();
     l.Start(NothingKnown());
     if (entry[n] != 0) l.Branch(entry[n]);  // else the straight path starts here
@@ -519,12 +514,11 @@ struct Compile {
     return !l.failed;
   }
 
-  Lowering For(Backend* e, bool* marks, const Limits* limits) {
+  Lowering For(Backend& e, Ways& ways, const Limits* limits) {
     const bool bounded = limits != nullptr && limits->jumps != UINT64_MAX;
     return {e,
+            ways,
             entry,
-            at,
-            marks,
             bounded,
             limits == nullptr ? nullptr : limits->key_waiting,
             steps != nullptr};
