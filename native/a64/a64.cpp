@@ -151,7 +151,7 @@ class A64 final : public MachineBackend<a64::Asm> {
   }
   void PutByte(Reg r, int i) override {
     as_.AddX(S0, kKept.out, kKept.len);
-    as_.StrbImm(kRegs[r], S0, static_cast<std::uint32_t>(i));
+    as_.Strb(kRegs[r], S0, static_cast<std::uint32_t>(i));
   }
   void Count(int k) override {
     as_.AddX(kKept.len, kKept.len, static_cast<std::uint32_t>(k));

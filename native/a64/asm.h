@@ -36,7 +36,7 @@ enum Reg : std::uint8_t {
   kZr = 31,
   kSp = 31
 };
-enum Cond : std::uint8_t { kEq = 0x0, kNe = 0x1, kHs = 0x2, kLo = 0x3, kHi = 0x8, kLs = 0x9 };
+enum Cond : std::uint8_t { kEq = 0x0, kNe = 0x1, kHs = 0x2, kLo = 0x3, kHi = 0x8 };
 
 // Each form's fixed bits.
 namespace op {
@@ -59,10 +59,9 @@ inline constexpr std::uint32_t kOrrW = 0x2A000000, kAddW = 0x0B000000, kAddX = 0
 // Loads and stores at an unsigned offset, at a register offset (with the
 // index's extend and its scaling by the access size), and of pairs.
 inline constexpr std::uint32_t kLdrW = 0xB9400000, kStrW = 0xB9000000, kLdrX = 0xF9400000,
-                               kStrX = 0xF9000000, kStrbImm = 0x39000000;
+                               kStrX = 0xF9000000, kStrb = 0x39000000;
 inline constexpr std::uint32_t kLdrWIndexed = 0xB8600800, kStrWIndexed = 0xB8200800,
-                               kLdrXIndexed = 0xF8600800, kStrbIndexed = 0x38200800,
-                               kExtendUxtw = 2 << 13, kExtendLsl = 3 << 13, kScaled = 1 << 12;
+                               kLdrXIndexed = 0xF8600800, kExtendUxtw = 2 << 13, kScaled = 1 << 12;
 inline constexpr std::uint32_t kStpXPre = 0xA9800000, kStpX = 0xA9000000, kLdpX = 0xA9400000,
                                kLdpXPost = 0xA8C00000;
 }  // namespace op
@@ -145,16 +144,11 @@ class Asm : public native::CodeBuffer {
   void StrW(Reg t, Reg n, std::uint32_t offset) { Emit(op::kStrW | Off12(offset / 4) | Rn(n) | t); }
   void LdrX(Reg t, Reg n, std::uint32_t offset) { Emit(op::kLdrX | Off12(offset / 8) | Rn(n) | t); }
   void StrX(Reg t, Reg n, std::uint32_t offset) { Emit(op::kStrX | Off12(offset / 8) | Rn(n) | t); }
+  void Strb(Reg t, Reg n, std::uint32_t offset) { Emit(op::kStrb | Off12(offset) | Rn(n) | t); }
   // [xn, wm, uxtw #size]: a 32-bit index, zero-extended and scaled.
   void LdrWUxtw(Reg t, Reg n, Reg m) { Indexed(op::kLdrWIndexed, t, n, m); }
   void StrWUxtw(Reg t, Reg n, Reg m) { Indexed(op::kStrWIndexed, t, n, m); }
   void LdrXUxtw(Reg t, Reg n, Reg m) { Indexed(op::kLdrXIndexed, t, n, m); }
-  // strb wt, [xn, #offset]
-  void StrbImm(Reg t, Reg n, std::uint32_t offset) {
-    Emit(op::kStrbImm | Off12(offset) | Rn(n) | t);
-  }
-  // strb wt, [xn, xm]
-  void Strb(Reg t, Reg n, Reg m) { Emit(op::kStrbIndexed | op::kExtendLsl | Rm(m) | Rn(n) | t); }
   // stp / ldp of x registers at [xn, #offset], and with the base moved
   // before (stp, pre-index) or after (ldp, post-index).
   void StpXPre(Reg t1, Reg t2, Reg n, std::int32_t offset) {
