@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "native/code_buffer.h"
+
 namespace wasm {
 
 namespace op {
@@ -28,24 +30,16 @@ inline constexpr std::uint8_t kI32Add = 0x6A, kI32Sub = 0x6B, kI32Mul = 0x6C, kI
 inline constexpr std::uint8_t kVoid = 0x40, kI32 = 0x7F, kI64 = 0x7E, kFuncType = 0x60;
 }  // namespace op
 
-// Bytes at the end of a fixed array; what would not fit is counted, not
-// written, so Fits() says afterwards whether all of it did.
-class Bytes {
+class Asm : public native::CodeBuffer {
  public:
-  void Reset(std::uint8_t* at, std::size_t cap) { at_ = at, cap_ = cap, size_ = 0; }
-  std::size_t Size() const { return size_; }
-  bool Fits() const { return size_ <= cap_; }
-  const std::uint8_t* Data() const { return at_; }
-
-  void Byte(unsigned b) {
-    if (size_ < cap_) at_[size_] = static_cast<std::uint8_t>(b);
-    ++size_;
+  // The module's parts: bytes, LEB128 integers and names.
+  using native::CodeBuffer::Byte;
+  using native::CodeBuffer::Put;
+  // Another part's bytes; one that did not fit spoils this one too.
+  void Append(const Asm& part) {
+    if (!part.Fits()) cap_ = 0;  // nothing more is written, and Fits() says so
+    Put(part.code_, part.size_);
   }
-  void Append(const std::uint8_t* bytes, std::size_t n) {
-    if (size_ + n <= cap_) std::memcpy(at_ + size_, bytes, n);
-    size_ += n;
-  }
-  void Append(const Bytes& other) { Append(other.Data(), other.Size()); }
   void U32(std::uint32_t v) {
     do {
       Byte((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
@@ -70,22 +64,14 @@ class Bytes {
   void Patch(std::size_t at, std::uint32_t v) {
     if (at + 5 > cap_) return;  // not written: Fits says so
     for (int i = 0; i < 5; ++i, v >>= 7)
-      at_[at + i] = static_cast<std::uint8_t>((v & 0x7F) | (i < 4 ? 0x80 : 0));
+      code_[at + i] = static_cast<std::uint8_t>((v & 0x7F) | (i < 4 ? 0x80 : 0));
   }
   void Name(const char* text) {
     const std::size_t n = std::strlen(text);
     U32(static_cast<std::uint32_t>(n));
-    Append(reinterpret_cast<const std::uint8_t*>(text), n);
+    Put(text, n);
   }
 
- private:
-  std::uint8_t* at_ = nullptr;
-  std::size_t cap_ = 0;
-  std::size_t size_ = 0;
-};
-
-class Asm : public Bytes {
- public:
   void Unreachable() { Byte(op::kUnreachable); }
   void Block() { Byte(op::kBlock), Byte(op::kVoid); }
   void Loop() { Byte(op::kLoop), Byte(op::kVoid); }

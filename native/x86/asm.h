@@ -182,10 +182,6 @@ class Asm : public native::CodeBuffer {
   void Address(std::size_t at) { Imm(reinterpret_cast<std::uintptr_t>(code_ + at)); }
 
  private:
-  void Byte(unsigned b) {
-    const auto byte = static_cast<std::uint8_t>(b);
-    Put(&byte, 1);
-  }
   template <typename... B>
   void Bytes(B... bs) {
     (Byte(bs), ...);
