@@ -42,20 +42,11 @@ class A64 final : public MachineBackend<a64::Asm> {
     std::int32_t at = 16;
     for (const auto& [r1, r2] : kSaved) as_.StpX(r1, r2, a64::kSp, at), at += 16;
     LoadMachine();
-    as_.MovX(kKept.mem, world_.mem);
-    as_.MovX(kKept.out, world_.out);
-    as_.MovX(kKept.len_at, world_.len);
-    as_.MovX(kKept.limit, std::uint64_t{world_.limit});
+    for (const auto& [r, v] : kKept.OnEntry(world_)) as_.MovX(r, std::uint64_t{v});
     table_ = as_.Adr(kKept.table);
     as_.LdrX(kKept.len, kKept.len_at, 0);
   }
 
-  void StoreMachine() override {
-    for (int r = kA; r <= kD; ++r) as_.MovX(S0, world_.regs[r]), as_.StrW(kRegs[r], S0, 0);
-  }
-  void LoadMachine() override {
-    for (int r = kA; r <= kD; ++r) as_.MovX(S0, world_.regs[r]), as_.LdrW(kRegs[r], S0, 0);
-  }
   void Leave(int result) override {
     StoreMachine();
     as_.MovW(a64::kX0, static_cast<std::uint32_t>(result));
@@ -167,6 +158,12 @@ class A64 final : public MachineBackend<a64::Asm> {
   }
 
  private:
+  void StoreWord(Reg r, std::int32_t* word) override {
+    as_.MovX(S0, word), as_.StrW(kRegs[r], S0, 0);
+  }
+  void LoadWord(Reg r, const std::int32_t* word) override {
+    as_.MovX(S0, word), as_.LdrW(kRegs[r], S0, 0);
+  }
   std::size_t Jump() override { return as_.B(); }
   void Patch(std::size_t at, std::size_t target) override {
     if (!as_.Patch(at, target)) out_of_reach_ = true;
