@@ -13,29 +13,12 @@
 namespace a64 {
 
 // x0..x30; 31 is the zero register or sp, as the form says.
-enum Reg : std::uint8_t {
-  kX0 = 0,
-  kX1 = 1,
-  kX9 = 9,  // x9..x15: scratch
-  kX14 = 14,
-  kX15 = 15,
-  kX16 = 16,  // ip0 and ip1: scratch between calls
-  kX17 = 17,
-  kX19 = 19,  // x19..x28: callee-saved
-  kX20,
-  kX21,
-  kX22,
-  kX23,
-  kX24,
-  kX25,
-  kX26,
-  kX27,
-  kX28,
-  kFp = 29,
-  kLr = 30,
-  kZr = 31,
-  kSp = 31
-};
+enum Reg : std::uint8_t {};
+// x0 the result; x9..x15 scratch, x16 and x17 (ip0, ip1) scratch between
+// calls; x19..x28 callee-saved; then the frame pointer and the link register.
+inline constexpr Reg kX0{0}, kX9{9}, kX14{14}, kX15{15}, kX16{16}, kX17{17}, kX19{19}, kX20{20},
+    kX21{21}, kX22{22}, kX23{23}, kX24{24}, kX25{25}, kX26{26}, kX27{27}, kX28{28}, kFp{29},
+    kLr{30}, kZr{31}, kSp{31};
 enum Cond : std::uint8_t { kEq = 0x0, kNe = 0x1, kHs = 0x2, kLo = 0x3, kHi = 0x8 };
 
 // Each form's fixed bits.

@@ -14,25 +14,11 @@ namespace x86 {
 
 inline constexpr bool k64 = sizeof(void*) == 8;  // x86-64, else i686
 
-enum Reg : std::uint8_t {
-  kAx,
-  kCx,
-  kDx,
-  kBx,
-  kSp,
-  kBp,
-  kSi,
-  kDi,  // eax..edi, rax..rdi
-  kR8,
-  kR9,
-  kR10,
-  kR11,
-  kR12,
-  kR13,
-  kR14,
-  kR15,
-  kNone = 0xff
-};
+// The registers, by number: eax..edi (rax..rdi), then r12..r15, which only
+// 64-bit code has; kNone for a memory operand's missing base or index.
+enum Reg : std::uint8_t {};
+inline constexpr Reg kAx{0}, kCx{1}, kDx{2}, kBx{3}, kSp{4}, kBp{5}, kSi{6}, kDi{7}, kR12{12},
+    kR13{13}, kR14{14}, kR15{15}, kNone{0xff};
 enum Cond : std::uint8_t {
   kBelow = 0x2,
   kAboveEqual = 0x3,
