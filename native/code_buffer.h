@@ -19,6 +19,11 @@ class CodeBuffer {
   }
   std::size_t Here() const { return size_; }
   bool Fits() const { return size_ <= cap_; }
+  // The absolute address of offset `at`, pointer-sized: a jump table entry.
+  void Address(std::size_t at) {
+    const auto p = reinterpret_cast<std::uintptr_t>(code_ + at);
+    Put(&p, sizeof p);
+  }
 
  protected:
   // n bytes at the end; returns where they start.

@@ -176,12 +176,10 @@ class A64 final : public MachineBackend<a64::Asm> {
   void Land(std::size_t branch) { Patch(branch, as_.Here()); }
 };
 
-A64 backend;  // in static storage: its notes stay off the stack
-
 }  // namespace
 
 Backend* TheBackend() {
-  return &backend;
+  return &instance_of<A64>;
 }
 
 }  // namespace native

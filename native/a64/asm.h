@@ -163,11 +163,6 @@ class Asm : public native::CodeBuffer {
     std::memcpy(code_ + at, &word, 4);
     return true;
   }
-  // The absolute address of offset `at`: a jump table entry.
-  void Address(std::size_t at) {
-    const auto v = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(code_ + at));
-    Emit(static_cast<std::uint32_t>(v)), Emit(static_cast<std::uint32_t>(v >> 32));
-  }
 
  private:
   static constexpr std::uint32_t kBMask = 0xFC000000;

@@ -108,11 +108,6 @@ class Asm : public native::CodeBuffer {
     Or(at, static_cast<std::uint32_t>(delta - lo) & 0xFFFFF000);
     Or(at + 4, static_cast<std::uint32_t>(lo) << 20);
   }
-  // The absolute address of offset `at`: a jump table entry.
-  void Address(std::size_t at) {
-    const auto v = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(code_ + at));
-    Emit(static_cast<std::uint32_t>(v)), Emit(static_cast<std::uint32_t>(v >> 32));
-  }
 
  private:
   std::size_t Emit(std::uint32_t word) { return Put(&word, sizeof word); }

@@ -164,12 +164,10 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
   }
 };
 
-Rv64 backend;  // in static storage: its notes stay off the stack
-
 }  // namespace
 
 Backend* TheBackend() {
-  return &backend;
+  return &instance_of<Rv64>;
 }
 
 }  // namespace native

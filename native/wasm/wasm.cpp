@@ -287,12 +287,10 @@ class Wasm final : public Backend {
   }
 };
 
-Wasm backend;  // in static storage: its notes and bodies stay off the stack
-
 }  // namespace
 
 Backend* TheBackend() {
-  return &backend;
+  return &instance_of<Wasm>;
 }
 
 }  // namespace native

@@ -164,8 +164,6 @@ class Asm : public native::CodeBuffer {
     const auto abs = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(code_) + target);
     if (end <= cap_) std::memcpy(code_ + end - 4, &abs, 4);
   }
-  // The absolute address of offset `at`, pointer-sized (a jump table entry).
-  void Address(std::size_t at) { Imm(reinterpret_cast<std::uintptr_t>(code_ + at)); }
 
  private:
   template <typename... B>

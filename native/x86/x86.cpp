@@ -225,12 +225,10 @@ class X86 final : public MachineBackend<x86::Asm> {
   }
 };
 
-X86 backend;  // in static storage: its notes stay off the stack
-
 }  // namespace
 
 Backend* TheBackend() {
-  return &backend;
+  return &instance_of<X86>;
 }
 
 }  // namespace native
