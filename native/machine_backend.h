@@ -1,8 +1,9 @@
 // What the back ends that write machine code into pages share: the code
 // buffer of their instruction forms (Asm), the notes to patch once every
-// label has its place, and the end of the code, the rare paths and the jump
-// table after it. Each says in its own instructions how to jump, how to
-// patch a branch and how to pad.
+// label has its place, storing and loading a..d, and the end of the code,
+// the rare paths and the jump table after it. Each says in its own
+// instructions how one register goes to its word and back, how to jump, how
+// to patch a branch and how to pad.
 #pragma once
 
 #include <array>
