@@ -125,4 +125,10 @@ class Backend {
 // The back end this build has (CMake chooses its source), or nullptr.
 Backend* TheBackend();
 
+// A back end's one instance, in static storage, so that its notes and
+// buffers stay off the stack: its source's TheBackend returns
+// &instance_of<ItsClass>.
+template <typename B>
+B instance_of;
+
 }  // namespace native

@@ -1,6 +1,7 @@
-// The code a back end's instruction forms write into its pages. What would
-// not fit is counted, not written, so Fits() says afterwards whether all of
-// it did, and a patch lands only where something was written.
+// The bytes a back end's instruction forms write: into its pages, or the
+// parts of a WebAssembly module. What would not fit is counted, not written,
+// so Fits() says afterwards whether all of it did, and a patch lands only
+// where something was written.
 #pragma once
 
 #include <cstddef>
@@ -18,13 +19,23 @@ class CodeBuffer {
   }
   std::size_t Here() const { return size_; }
   bool Fits() const { return size_ <= cap_; }
+  // The absolute address of offset `at`, pointer-sized: a jump table entry.
+  void Address(std::size_t at) {
+    const auto p = reinterpret_cast<std::uintptr_t>(code_ + at);
+    Put(&p, sizeof p);
+  }
 
  protected:
   // n bytes at the end; returns where they start.
   std::size_t Put(const void* bytes, std::size_t n) {
-    if (size_ + n <= cap_) std::memcpy(code_ + size_, bytes, n);
+    if (size_ <= cap_ && n <= cap_ - size_) std::memcpy(code_ + size_, bytes, n);
     size_ += n;
     return size_ - n;
+  }
+  // One byte, the low 8 bits of b.
+  void Byte(unsigned b) {
+    const auto byte = static_cast<std::uint8_t>(b);
+    Put(&byte, 1);
   }
 
   std::uint8_t* code_ = nullptr;  // cap_ bytes

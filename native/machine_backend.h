@@ -1,11 +1,15 @@
 // What the back ends that write machine code into pages share: the code
 // buffer of their instruction forms (Asm), the notes to patch once every
-// label has its place, and the end of the code, the rare paths and the jump
-// table after it. Each says in its own instructions how to jump, how to
-// patch a branch and how to pad.
+// label has its place, storing and loading a..d, and the end of the code,
+// the rare paths and the jump table after it. Each says in its own
+// instructions how one register goes to its word and back, how to jump, how
+// to patch a branch and how to pad.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <utility>
 
 #include "native/backend.h"
 #include "native/notes.h"
@@ -22,6 +26,16 @@ struct Kept {
   Reg table;   // the jump table
   Reg len_at;  // the count's word
   Reg limit;   // the count at which the buffer is flushed
+
+  // What the code puts in them on entry, in this order; the table's base is
+  // the code's own, and the count is loaded from its word.
+  std::array<std::pair<Reg, std::uintptr_t>, 4> OnEntry(const World& world) const {
+    const auto address = [](const void* p) { return reinterpret_cast<std::uintptr_t>(p); };
+    return {{{mem, address(world.mem)},
+             {out, address(world.out)},
+             {len_at, address(world.len)},
+             {limit, world.limit}}};
+  }
 };
 
 template <typename Asm>
@@ -37,6 +51,13 @@ class MachineBackend : public Backend {
   void Place(int label) final { notes_.Place(label, as_.Here()); }
   std::size_t Size() const final { return as_.Here(); }
   void Branch(int label) final { notes_.Branch(Jump(), label); }
+
+  void StoreMachine() final {
+    for (int r = kA; r <= kD; ++r) StoreWord(static_cast<Reg>(r), world_.regs[r]);
+  }
+  void LoadMachine() final {
+    for (int r = kA; r <= kD; ++r) LoadWord(static_cast<Reg>(r), world_.regs[r]);
+  }
 
   bool Finish(const int* entry) final {
     for (const Notes::Stub& s : notes_.Stubs()) {  // flushes, out of line
@@ -54,6 +75,9 @@ class MachineBackend : public Backend {
  protected:
   ~MachineBackend() = default;
 
+  // One of a..d to its word in the machine state, and back.
+  virtual void StoreWord(Reg r, std::int32_t* word) = 0;
+  virtual void LoadWord(Reg r, const std::int32_t* word) = 0;
   // An unconditional branch, to be patched: returns where it is, as Patch takes it.
   virtual std::size_t Jump() = 0;
   // Points the branch noted at `at` to offset `target`; sets out_of_reach_

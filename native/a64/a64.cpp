@@ -42,20 +42,11 @@ class A64 final : public MachineBackend<a64::Asm> {
     std::int32_t at = 16;
     for (const auto& [r1, r2] : kSaved) as_.StpX(r1, r2, a64::kSp, at), at += 16;
     LoadMachine();
-    as_.MovX(kKept.mem, world_.mem);
-    as_.MovX(kKept.out, world_.out);
-    as_.MovX(kKept.len_at, world_.len);
-    as_.MovX(kKept.limit, std::uint64_t{world_.limit});
+    for (const auto& [r, v] : kKept.OnEntry(world_)) as_.MovX(r, std::uint64_t{v});
     table_ = as_.Adr(kKept.table);
     as_.LdrX(kKept.len, kKept.len_at, 0);
   }
 
-  void StoreMachine() override {
-    for (int r = kA; r <= kD; ++r) as_.MovX(S0, world_.regs[r]), as_.StrW(kRegs[r], S0, 0);
-  }
-  void LoadMachine() override {
-    for (int r = kA; r <= kD; ++r) as_.MovX(S0, world_.regs[r]), as_.LdrW(kRegs[r], S0, 0);
-  }
   void Leave(int result) override {
     StoreMachine();
     as_.MovW(a64::kX0, static_cast<std::uint32_t>(result));
@@ -151,7 +142,7 @@ class A64 final : public MachineBackend<a64::Asm> {
   }
   void PutByte(Reg r, int i) override {
     as_.AddX(S0, kKept.out, kKept.len);
-    as_.StrbImm(kRegs[r], S0, static_cast<std::uint32_t>(i));
+    as_.Strb(kRegs[r], S0, static_cast<std::uint32_t>(i));
   }
   void Count(int k) override {
     as_.AddX(kKept.len, kKept.len, static_cast<std::uint32_t>(k));
@@ -168,6 +159,12 @@ class A64 final : public MachineBackend<a64::Asm> {
   }
 
  private:
+  void StoreWord(Reg r, std::int32_t* word) override {
+    as_.MovX(S0, word), as_.StrW(kRegs[r], S0, 0);
+  }
+  void LoadWord(Reg r, const std::int32_t* word) override {
+    as_.MovX(S0, word), as_.LdrW(kRegs[r], S0, 0);
+  }
   std::size_t Jump() override { return as_.B(); }
   void Patch(std::size_t at, std::size_t target) override {
     if (!as_.Patch(at, target)) out_of_reach_ = true;
@@ -180,12 +177,10 @@ class A64 final : public MachineBackend<a64::Asm> {
   void Land(std::size_t branch) { Patch(branch, as_.Here()); }
 };
 
-A64 backend;  // in static storage: its notes stay off the stack
-
 }  // namespace
 
 Backend* TheBackend() {
-  return &backend;
+  return &instance_of<A64>;
 }
 
 }  // namespace native

@@ -13,30 +13,13 @@
 namespace a64 {
 
 // x0..x30; 31 is the zero register or sp, as the form says.
-enum Reg : std::uint8_t {
-  kX0 = 0,
-  kX1 = 1,
-  kX9 = 9,  // x9..x15: scratch
-  kX14 = 14,
-  kX15 = 15,
-  kX16 = 16,  // ip0 and ip1: scratch between calls
-  kX17 = 17,
-  kX19 = 19,  // x19..x28: callee-saved
-  kX20,
-  kX21,
-  kX22,
-  kX23,
-  kX24,
-  kX25,
-  kX26,
-  kX27,
-  kX28,
-  kFp = 29,
-  kLr = 30,
-  kZr = 31,
-  kSp = 31
-};
-enum Cond : std::uint8_t { kEq = 0x0, kNe = 0x1, kHs = 0x2, kLo = 0x3, kHi = 0x8, kLs = 0x9 };
+enum Reg : std::uint8_t {};
+// x0 the result; x9..x15 scratch, x16 and x17 (ip0, ip1) scratch between
+// calls; x19..x28 callee-saved; then the frame pointer and the link register.
+inline constexpr Reg kX0{0}, kX9{9}, kX14{14}, kX15{15}, kX16{16}, kX17{17}, kX19{19}, kX20{20},
+    kX21{21}, kX22{22}, kX23{23}, kX24{24}, kX25{25}, kX26{26}, kX27{27}, kX28{28}, kFp{29},
+    kLr{30}, kZr{31}, kSp{31};
+enum Cond : std::uint8_t { kEq = 0x0, kNe = 0x1, kHs = 0x2, kLo = 0x3, kHi = 0x8 };
 
 // Each form's fixed bits.
 namespace op {
@@ -59,10 +42,9 @@ inline constexpr std::uint32_t kOrrW = 0x2A000000, kAddW = 0x0B000000, kAddX = 0
 // Loads and stores at an unsigned offset, at a register offset (with the
 // index's extend and its scaling by the access size), and of pairs.
 inline constexpr std::uint32_t kLdrW = 0xB9400000, kStrW = 0xB9000000, kLdrX = 0xF9400000,
-                               kStrX = 0xF9000000, kStrbImm = 0x39000000;
+                               kStrX = 0xF9000000, kStrb = 0x39000000;
 inline constexpr std::uint32_t kLdrWIndexed = 0xB8600800, kStrWIndexed = 0xB8200800,
-                               kLdrXIndexed = 0xF8600800, kStrbIndexed = 0x38200800,
-                               kExtendUxtw = 2 << 13, kExtendLsl = 3 << 13, kScaled = 1 << 12;
+                               kLdrXIndexed = 0xF8600800, kExtendUxtw = 2 << 13, kScaled = 1 << 12;
 inline constexpr std::uint32_t kStpXPre = 0xA9800000, kStpX = 0xA9000000, kLdpX = 0xA9400000,
                                kLdpXPost = 0xA8C00000;
 }  // namespace op
@@ -145,16 +127,11 @@ class Asm : public native::CodeBuffer {
   void StrW(Reg t, Reg n, std::uint32_t offset) { Emit(op::kStrW | Off12(offset / 4) | Rn(n) | t); }
   void LdrX(Reg t, Reg n, std::uint32_t offset) { Emit(op::kLdrX | Off12(offset / 8) | Rn(n) | t); }
   void StrX(Reg t, Reg n, std::uint32_t offset) { Emit(op::kStrX | Off12(offset / 8) | Rn(n) | t); }
+  void Strb(Reg t, Reg n, std::uint32_t offset) { Emit(op::kStrb | Off12(offset) | Rn(n) | t); }
   // [xn, wm, uxtw #size]: a 32-bit index, zero-extended and scaled.
   void LdrWUxtw(Reg t, Reg n, Reg m) { Indexed(op::kLdrWIndexed, t, n, m); }
   void StrWUxtw(Reg t, Reg n, Reg m) { Indexed(op::kStrWIndexed, t, n, m); }
   void LdrXUxtw(Reg t, Reg n, Reg m) { Indexed(op::kLdrXIndexed, t, n, m); }
-  // strb wt, [xn, #offset]
-  void StrbImm(Reg t, Reg n, std::uint32_t offset) {
-    Emit(op::kStrbImm | Off12(offset) | Rn(n) | t);
-  }
-  // strb wt, [xn, xm]
-  void Strb(Reg t, Reg n, Reg m) { Emit(op::kStrbIndexed | op::kExtendLsl | Rm(m) | Rn(n) | t); }
   // stp / ldp of x registers at [xn, #offset], and with the base moved
   // before (stp, pre-index) or after (ldp, post-index).
   void StpXPre(Reg t1, Reg t2, Reg n, std::int32_t offset) {
@@ -185,11 +162,6 @@ class Asm : public native::CodeBuffer {
     }
     std::memcpy(code_ + at, &word, 4);
     return true;
-  }
-  // The absolute address of offset `at`: a jump table entry.
-  void Address(std::size_t at) {
-    const auto v = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(code_ + at));
-    Emit(static_cast<std::uint32_t>(v)), Emit(static_cast<std::uint32_t>(v >> 32));
   }
 
  private:

@@ -13,30 +13,11 @@
 
 namespace rv64 {
 
-enum Reg : std::uint8_t {
-  kZero = 0,
-  kRa = 1,
-  kSp = 2,
-  kT0 = 5,  // t0..t2: scratch
-  kT1 = 6,
-  kT2 = 7,
-  kS1 = 9,  // s1..s11: callee-saved
-  kA0 = 10,
-  kS2 = 18,
-  kS3,
-  kS4,
-  kS5,
-  kS6,
-  kS7,
-  kS8,
-  kS9,
-  kS10,
-  kS11,
-  kT3 = 28,  // t3..t6: scratch
-  kT4,
-  kT5,
-  kT6
-};
+// x0..x31, by their names in the calling convention: t0..t6 are scratch,
+// s1..s11 callee-saved, a0 the result.
+enum Reg : std::uint8_t {};
+inline constexpr Reg kZero{0}, kRa{1}, kSp{2}, kT0{5}, kT1{6}, kT2{7}, kS1{9}, kA0{10}, kS2{18},
+    kS3{19}, kS4{20}, kS5{21}, kS6{22}, kS7{23}, kS8{24}, kS9{25}, kS10{26}, kT3{28}, kT4{29};
 
 // Each form's opcode and function bits.
 namespace op {
@@ -126,11 +107,6 @@ class Asm : public native::CodeBuffer {
     const std::int64_t lo = (delta & 0xFFF) - ((delta & 0x800) << 1);
     Or(at, static_cast<std::uint32_t>(delta - lo) & 0xFFFFF000);
     Or(at + 4, static_cast<std::uint32_t>(lo) << 20);
-  }
-  // The absolute address of offset `at`: a jump table entry.
-  void Address(std::size_t at) {
-    const auto v = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(code_ + at));
-    Emit(static_cast<std::uint32_t>(v)), Emit(static_cast<std::uint32_t>(v >> 32));
   }
 
  private:

@@ -35,21 +35,12 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
     std::int32_t at = 0;
     for (const rv64::Reg r : kSaved) as_.Sd(r, rv64::kSp, at), at += 8;
     LoadMachine();
-    as_.Li(kKept.mem, world_.mem);
-    as_.Li(kKept.out, world_.out);
-    as_.Li(kKept.len_at, world_.len);
-    as_.Li(kKept.limit, static_cast<std::int64_t>(world_.limit));
+    for (const auto& [r, v] : kKept.OnEntry(world_)) as_.Li(r, static_cast<std::int64_t>(v));
     table_ = as_.Auipc(kKept.table);
     as_.Addi(kKept.table, kKept.table, 0);
     as_.Ld(kKept.len, kKept.len_at, 0);
   }
 
-  void StoreMachine() override {
-    for (int r = kA; r <= kD; ++r) as_.Li(S0, world_.regs[r]), as_.Sw(kRegs[r], S0, 0);
-  }
-  void LoadMachine() override {
-    for (int r = kA; r <= kD; ++r) as_.Li(S0, world_.regs[r]), as_.Lw(kRegs[r], S0, 0);
-  }
   void Leave(int result) override {
     StoreMachine();
     as_.Li(rv64::kA0, result);
@@ -145,6 +136,10 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
   }
 
  private:
+  void StoreWord(Reg r, std::int32_t* word) override { as_.Li(S0, word), as_.Sw(kRegs[r], S0, 0); }
+  void LoadWord(Reg r, const std::int32_t* word) override {
+    as_.Li(S0, word), as_.Lw(kRegs[r], S0, 0);
+  }
   std::size_t Jump() override { return as_.Jal(rv64::kZero); }
   void Patch(std::size_t at, std::size_t target) override {
     if (!as_.Patch(at, target)) out_of_reach_ = true;
@@ -170,12 +165,10 @@ class Rv64 final : public MachineBackend<rv64::Asm> {
   }
 };
 
-Rv64 backend;  // in static storage: its notes stay off the stack
-
 }  // namespace
 
 Backend* TheBackend() {
-  return &backend;
+  return &instance_of<Rv64>;
 }
 
 }  // namespace native

@@ -9,44 +9,37 @@
 #include <cstdint>
 #include <cstring>
 
+#include "native/code_buffer.h"
+
 namespace wasm {
 
 namespace op {
 inline constexpr std::uint8_t kUnreachable = 0x00, kBlock = 0x02, kLoop = 0x03, kIf = 0x04,
                               kElse = 0x05, kEnd = 0x0B, kBr = 0x0C, kBrIf = 0x0D, kBrTable = 0x0E,
                               kReturn = 0x0F, kCall = 0x10, kDrop = 0x1A;
-inline constexpr std::uint8_t kLocalGet = 0x20, kLocalSet = 0x21, kLocalTee = 0x22;
+inline constexpr std::uint8_t kLocalGet = 0x20, kLocalSet = 0x21;
 inline constexpr std::uint8_t kI32Load = 0x28, kI64Load = 0x29, kI32Store = 0x36, kI64Store = 0x37,
                               kI32Store8 = 0x3A;
 inline constexpr std::uint8_t kI32Const = 0x41, kI64Const = 0x42;
-inline constexpr std::uint8_t kI32Eqz = 0x45, kI32Eq = 0x46, kI32Ne = 0x47, kI32GtU = 0x4B,
-                              kI32LeU = 0x4D, kI32GeU = 0x4F, kI64Eqz = 0x50, kI64GeU = 0x5A;
+inline constexpr std::uint8_t kI32Eq = 0x46, kI32Ne = 0x47, kI32GtU = 0x4B, kI32LeU = 0x4D,
+                              kI32GeU = 0x4F, kI64Eqz = 0x50, kI64GeU = 0x5A;
 inline constexpr std::uint8_t kI32Add = 0x6A, kI32Sub = 0x6B, kI32Mul = 0x6C, kI32DivS = 0x6D,
                               kI32Or = 0x72, kI32Shl = 0x74, kI64Add = 0x7C, kI64Sub = 0x7D,
                               kI64ExtendI32U = 0xAD;
-// Types: the empty block type, i32, i64, funcref, and a function type.
-inline constexpr std::uint8_t kVoid = 0x40, kI32 = 0x7F, kI64 = 0x7E, kFuncRef = 0x70,
-                              kFuncType = 0x60;
+// Types: the empty block type, i32, i64, and a function type.
+inline constexpr std::uint8_t kVoid = 0x40, kI32 = 0x7F, kI64 = 0x7E, kFuncType = 0x60;
 }  // namespace op
 
-// Bytes at the end of a fixed array; what would not fit is counted, not
-// written, so Fits() says afterwards whether all of it did.
-class Bytes {
+class Asm : public native::CodeBuffer {
  public:
-  void Reset(std::uint8_t* at, std::size_t cap) { at_ = at, cap_ = cap, size_ = 0; }
-  std::size_t Size() const { return size_; }
-  bool Fits() const { return size_ <= cap_; }
-  const std::uint8_t* Data() const { return at_; }
-
-  void Byte(unsigned b) {
-    if (size_ < cap_) at_[size_] = static_cast<std::uint8_t>(b);
-    ++size_;
+  // The module's parts: bytes, LEB128 integers and names.
+  using native::CodeBuffer::Byte;
+  using native::CodeBuffer::Put;
+  // Another part's bytes; one that did not fit spoils this one too.
+  void Append(const Asm& part) {
+    if (!part.Fits()) cap_ = 0;  // nothing more is written, and Fits() says so
+    Put(part.code_, part.size_);
   }
-  void Append(const std::uint8_t* bytes, std::size_t n) {
-    if (size_ + n <= cap_) std::memcpy(at_ + size_, bytes, n);
-    size_ += n;
-  }
-  void Append(const Bytes& other) { Append(other.Data(), other.Size()); }
   void U32(std::uint32_t v) {
     do {
       Byte((v & 0x7F) | (v > 0x7F ? 0x80 : 0));
@@ -71,22 +64,14 @@ class Bytes {
   void Patch(std::size_t at, std::uint32_t v) {
     if (at + 5 > cap_) return;  // not written: Fits says so
     for (int i = 0; i < 5; ++i, v >>= 7)
-      at_[at + i] = static_cast<std::uint8_t>((v & 0x7F) | (i < 4 ? 0x80 : 0));
+      code_[at + i] = static_cast<std::uint8_t>((v & 0x7F) | (i < 4 ? 0x80 : 0));
   }
   void Name(const char* text) {
     const std::size_t n = std::strlen(text);
     U32(static_cast<std::uint32_t>(n));
-    Append(reinterpret_cast<const std::uint8_t*>(text), n);
+    Put(text, n);
   }
 
- private:
-  std::uint8_t* at_ = nullptr;
-  std::size_t cap_ = 0;
-  std::size_t size_ = 0;
-};
-
-class Asm : public Bytes {
- public:
   void Unreachable() { Byte(op::kUnreachable); }
   void Block() { Byte(op::kBlock), Byte(op::kVoid); }
   void Loop() { Byte(op::kLoop), Byte(op::kVoid); }
@@ -94,7 +79,6 @@ class Asm : public Bytes {
   void IfI32() { Byte(op::kIf), Byte(op::kI32); }
   void Else() { Byte(op::kElse); }
   void End() { Byte(op::kEnd); }
-  void Br(std::uint32_t depth) { Byte(op::kBr), U32(depth); }
   std::size_t Br() { return Byte(op::kBr), Padded(); }
   std::size_t BrIf() { return Byte(op::kBrIf), Padded(); }
   void BrTable() { Byte(op::kBrTable); }  // then the depths, with U32
@@ -104,7 +88,6 @@ class Asm : public Bytes {
 
   void LocalGet(std::uint32_t i) { Byte(op::kLocalGet), U32(i); }
   void LocalSet(std::uint32_t i) { Byte(op::kLocalSet), U32(i); }
-  void LocalTee(std::uint32_t i) { Byte(op::kLocalTee), U32(i); }
   // Loads and stores at a constant offset past the address on the stack.
   void I32Load(std::uint32_t offset) { Byte(op::kI32Load), U32(2), U32(offset); }
   void I64Load(std::uint32_t offset) { Byte(op::kI64Load), U32(3), U32(offset); }
@@ -114,7 +97,6 @@ class Asm : public Bytes {
 
   void I32Const(std::int32_t v) { Byte(op::kI32Const), S64(v); }
   void I64Const(std::int64_t v) { Byte(op::kI64Const), S64(v); }
-  void I32Eqz() { Byte(op::kI32Eqz); }
   void I32Eq() { Byte(op::kI32Eq); }
   void I32Ne() { Byte(op::kI32Ne); }
   void I32GtU() { Byte(op::kI32GtU); }

@@ -182,7 +182,7 @@ class Wasm final : public Backend {
     return code.Fits() && head_.Fits() && body_.Fits() && module_.Fits() && fixes_ <= kFixCap &&
            index_[kExit] >= 0 && callouts_ < kCalloutCap;
   }
-  std::size_t Size() const override { return module_.Size(); }
+  std::size_t Size() const override { return module_.Here(); }
 
  private:
   struct Fix {
@@ -249,7 +249,7 @@ class Wasm final : public Backend {
   // 1: run, (i32, i32) -> i32), imports and export.
   void Module(const wasm::Asm& code) {
     static constexpr std::uint8_t kMagic[] = {0x00, 0x61, 0x73, 0x6D, 0x01, 0x00, 0x00, 0x00};
-    module_.Append(kMagic, sizeof kMagic);
+    module_.Put(kMagic, sizeof kMagic);
     wasm::Asm part;
     std::uint8_t bytes[256];
     part.Reset(bytes, sizeof bytes);
@@ -278,24 +278,22 @@ class Wasm final : public Backend {
     part.Reset(bytes, sizeof bytes);
     part.U32(1), part.Name("run"), part.Byte(0), part.U32(static_cast<std::uint32_t>(callouts_));
     Section(7, part);
-    module_.Byte(10), module_.U32(static_cast<std::uint32_t>(code.Size() + 1 + 5));
+    module_.Byte(10), module_.U32(static_cast<std::uint32_t>(code.Here() + 1 + 5));
     module_.U32(1);
     const std::size_t size = module_.Padded();
     module_.Append(code);
-    module_.Patch(size, static_cast<std::uint32_t>(code.Size()));
+    module_.Patch(size, static_cast<std::uint32_t>(code.Here()));
   }
   void Section(unsigned id, const wasm::Asm& part) {
-    module_.Byte(id), module_.U32(static_cast<std::uint32_t>(part.Size()));
+    module_.Byte(id), module_.U32(static_cast<std::uint32_t>(part.Here()));
     module_.Append(part);
   }
 };
 
-Wasm backend;  // in static storage: its notes and bodies stay off the stack
-
 }  // namespace
 
 Backend* TheBackend() {
-  return &backend;
+  return &instance_of<Wasm>;
 }
 
 }  // namespace native

@@ -14,25 +14,11 @@ namespace x86 {
 
 inline constexpr bool k64 = sizeof(void*) == 8;  // x86-64, else i686
 
-enum Reg : std::uint8_t {
-  kAx,
-  kCx,
-  kDx,
-  kBx,
-  kSp,
-  kBp,
-  kSi,
-  kDi,  // eax..edi, rax..rdi
-  kR8,
-  kR9,
-  kR10,
-  kR11,
-  kR12,
-  kR13,
-  kR14,
-  kR15,
-  kNone = 0xff
-};
+// The registers, by number: eax..edi (rax..rdi), then r12..r15, which only
+// 64-bit code has; kNone for a memory operand's missing base or index.
+enum Reg : std::uint8_t {};
+inline constexpr Reg kAx{0}, kCx{1}, kDx{2}, kBx{3}, kSp{4}, kBp{5}, kSi{6}, kDi{7}, kR12{12},
+    kR13{13}, kR14{14}, kR15{15}, kNone{0xff};
 enum Cond : std::uint8_t {
   kBelow = 0x2,
   kAboveEqual = 0x3,
@@ -61,7 +47,7 @@ inline constexpr std::uint8_t kPushR = 0x50, kPopR = 0x58, kMovRImm = 0xB8;
 // sub, cmp; the shifts: shr, sar).
 inline constexpr std::uint8_t kImulImm32 = 0x69, kImulImm8 = 0x6B, kGroup1Imm32 = 0x81,
                               kGroup1Imm8 = 0x83, kShiftImm8 = 0xC1;
-// Group 3 (imul) and group 5 (inc, call, jmp).
+// Group 3 (imul) and group 5 (call, jmp).
 inline constexpr std::uint8_t kGroup3 = 0xF7, kGroup5 = 0xFF;
 // Control: the short jcc, the 32-bit jcc after kTwoByte, and the rest.
 inline constexpr std::uint8_t kJccRel8 = 0x70, kTwoByte = 0x0F, kJccRel32 = 0x80, kRet = 0xC3,
@@ -71,8 +57,8 @@ inline constexpr std::uint8_t kJccRel8 = 0x70, kTwoByte = 0x0F, kJccRel32 = 0x80
 inline constexpr std::uint8_t kRex = 0x40, kRexW = 0x08, kNoTrack = 0x3E, kRepPrefix = 0xF3,
                               kEndbr = 0x1E, kEndbr64 = 0xFA, kEndbr32 = 0xFB;
 // The /digit of a group's opcode.
-inline constexpr std::uint8_t kAdd = 0, kInc = 0, kAdc = 2, kCall = 2, kJmp = 4, kImul = 5,
-                              kSub = 5, kShr = 5, kCmp = 7, kSar = 7, kSbb = 3;
+inline constexpr std::uint8_t kAdd = 0, kAdc = 2, kCall = 2, kJmp = 4, kImul = 5, kSub = 5,
+                              kShr = 5, kCmp = 7, kSar = 7, kSbb = 3;
 }  // namespace op
 
 class Asm : public native::CodeBuffer {
@@ -88,7 +74,6 @@ class Asm : public native::CodeBuffer {
   void Int3() { Byte(op::kInt3); }
 
   void MovRR(Reg dst, Reg src) { RR(op::kMovRmR, src, dst); }
-  void MovPtrRR(Reg dst, Reg src) { Rex(true, src, dst), Bytes(op::kMovRmR, ModRR(src, dst)); }
   void MovRI(Reg dst, std::int32_t v) {
     Rex(false, 0, dst), Byte(op::kMovRImm | (dst & 7)), Imm(v);
   }
@@ -121,7 +106,6 @@ class Asm : public native::CodeBuffer {
   void CmpPtrRI(Reg r, std::int32_t v) { Group1(op::kCmp, r, v, true); }
   void AddPtrRI(Reg r, std::int32_t v) { Group1(op::kAdd, r, v, true); }
   void SubPtrRI(Reg r, std::int32_t v) { Group1(op::kSub, r, v, true); }
-  void IncPtr(Reg r) { Rex(true, 0, r), Bytes(op::kGroup5, ModRR(op::kInc, r)); }
   void SarRI(Reg r, std::uint8_t n) {
     Rex(false, 0, r), Bytes(op::kShiftImm8, ModRR(op::kSar, r), n);
   }
@@ -156,8 +140,7 @@ class Asm : public native::CodeBuffer {
     const auto from = reinterpret_cast<std::uintptr_t>(code_) + size_ + 4;
     Imm(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(fn) - from));
   }
-  // notrack jmp r / jmp [m]: the targets are the code's own entries.
-  void JmpR(Reg r) { Byte(op::kNoTrack), Rex(false, 0, r), Bytes(op::kGroup5, ModRR(op::kJmp, r)); }
+  // notrack jmp [m]: the targets are the code's own entries.
   void JmpM(Mem m) { Byte(op::kNoTrack), RM(op::kGroup5, op::kJmp, m); }
   // jmp rel32 and jcc rel32 to be patched: return where the rel32 ends.
   std::size_t Jmp() { return Byte(op::kJmpRel32), Imm<std::int32_t>(0), size_; }
@@ -181,14 +164,8 @@ class Asm : public native::CodeBuffer {
     const auto abs = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(code_) + target);
     if (end <= cap_) std::memcpy(code_ + end - 4, &abs, 4);
   }
-  // The absolute address of offset `at`, pointer-sized (a jump table entry).
-  void Address(std::size_t at) { Imm(reinterpret_cast<std::uintptr_t>(code_ + at)); }
 
  private:
-  void Byte(unsigned b) {
-    const auto byte = static_cast<std::uint8_t>(b);
-    Put(&byte, 1);
-  }
   template <typename... B>
   void Bytes(B... bs) {
     (Byte(bs), ...);

@@ -67,12 +67,6 @@ class X86 final : public MachineBackend<x86::Asm> {
     as_.MovPtrRM(LEN, Len());
   }
 
-  void StoreMachine() override {
-    for (int r = kA; r <= kD; ++r) as_.MovMR(Machine(r, x86::kDx), kRegs[r]);
-  }
-  void LoadMachine() override {
-    for (int r = kA; r <= kD; ++r) as_.MovRM(kRegs[r], Machine(r, x86::kDx));
-  }
   void Leave(int result) override {
     StoreMachine();
     as_.MovRI(x86::kAx, result);
@@ -194,6 +188,8 @@ class X86 final : public MachineBackend<x86::Asm> {
   }
 
  private:
+  void StoreWord(Reg r, std::int32_t* word) override { as_.MovMR(Word(word), kRegs[r]); }
+  void LoadWord(Reg r, const std::int32_t* word) override { as_.MovRM(kRegs[r], Word(word)); }
   std::size_t Jump() override { return as_.Jmp(); }
   void Patch(std::size_t at, std::size_t target) override { as_.PatchRel(at, target); }
   void Pad() override { as_.Int3(); }
@@ -213,11 +209,11 @@ class X86 final : public MachineBackend<x86::Asm> {
     ++tables_;
   }
 
-  // A machine register's word; 64-bit code has its address in `base`.
-  Mem Machine(int r, x86::Reg base) {
-    if constexpr (!x86::k64) return Mem{kNone, kNone, 0, Abs(world_.regs[r])};
-    as_.MovPtrRI(base, world_.regs[r]);
-    return Mem{base, kNone, 0, 0};
+  // A word of the machine state; 64-bit code has its address in T0.
+  Mem Word(const std::int32_t* word) {
+    if constexpr (!x86::k64) return Mem{kNone, kNone, 0, Abs(word)};
+    as_.MovPtrRI(T0, word);
+    return Mem{T0, kNone, 0, 0};
   }
   Mem Cell(Reg index) const {
     return x86::k64 ? Mem{MEM, kRegs[index], 2, 0} : Mem{kNone, kRegs[index], 2, Abs(world_.mem)};
@@ -234,12 +230,10 @@ class X86 final : public MachineBackend<x86::Asm> {
   }
 };
 
-X86 backend;  // in static storage: its notes stay off the stack
-
 }  // namespace
 
 Backend* TheBackend() {
-  return &backend;
+  return &instance_of<X86>;
 }
 
 }  // namespace native
