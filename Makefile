@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz fuzz-campaign fuzz-build windows windows-check cross cross-check web web-test web-bench dist dist-check clean
+.PHONY: configure run build test bench fuzz fuzz-campaign fuzz-build fuzz-coverage windows windows-check cross cross-check web web-test web-bench dist dist-check clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
@@ -70,6 +70,18 @@ fuzz-build:
 	@tools/deps.sh "to fuzz vek" $(BUILD_DEPS) $(FUZZ_DEPS)
 	@$(CONFIGURE) fuzz
 	@cmake --build --preset fuzz -j $(JOBS) $(QUIET)
+
+# Clang's source coverage of what the corpora in build/fuzz/ run, replayed in
+# a build of its own (build/coverage): the figures for each file, and the
+# native driver's lines no input reached (fuzz/coverage.sh).
+fuzz-coverage: fuzz-build
+	@tools/deps.sh "to measure the fuzzing coverage" llvm
+	@mkdir -p build && cmake -S . -B build/coverage -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="-fprofile-instr-generate -fcoverage-mapping" \
+	    --log-level=WARNING >> build/configure.log
+	@cmake --build build/coverage -j $(JOBS) $(QUIET) \
+	    $$(sed 's/ .*//; s/.*/replay_&_product/' build/fuzz/fuzz/targets)
+	fuzz/coverage.sh build/coverage build/fuzz
 
 # The Windows console program, 32-bit and 64-bit, into build/win32 and build/win64.
 windows:
