@@ -113,7 +113,9 @@ void Prepare(const RunInput& in, Bound bound, Bounds& bounds) {
   limits = Limits{};
   if (bound == Bound::kSteps) {
     limits.steps = in.steps % kMostSteps;
-    for (int p = 0; p <= static_cast<int>(kProgSize); ++p) bounds.marks[p] = p % 13 == in.steps % 13;
+    for (int p = 0; p <= static_cast<int>(kProgSize); ++p) {
+      bounds.marks[p] = p % 13 == in.steps % 13;
+    }
     if (in.steps % 3 == 0) limits.breakpoints = bounds.marks;
   } else {
     limits.jumps = in.steps / 256;

@@ -5,12 +5,13 @@
 // 2 to the power of the input's length modulo 12) changes nothing: not the
 // output, not the keys the program reads after the word's line, nor the
 // machine it leaves.
+#include "dialogue/dialogue.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "dialogue/dialogue.h"
 #include "fuzz/common.h"
 #include "interpreter/loops.h"
 

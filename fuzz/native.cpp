@@ -5,11 +5,12 @@
 // read, where they stopped and the steps taken. Where the reference loop came
 // to the end within those jumps, so does native code as the product runs it,
 // unbounded, with the same outcome.
+#include "native/native.h"
+
 #include <cstdlib>
 
 #include "fuzz/common.h"
 #include "interpreter/loops.h"
-#include "native/native.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (NativeCode() == nullptr) return 0;  // a build without a back end
