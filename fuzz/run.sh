@@ -26,9 +26,10 @@ while read -r target format; do
       "$build/corpus/$target" "$build/seeds/$format" "tests/regression/$format" \
       2> "$build/$target.log" < /dev/null || status=$?
   grep -E '^(stat::|Done|==|SUMMARY|fuzz:|INFO: Running)' "$build/$target.log" | tail -n 12
-  stats=$(sed -n 's/^stat::number_of_executed_units: *//p; s/^stat::average_exec_per_sec: *//p' \
-      "$build/$target.log" | tr '\n' ' ')
-  summary="$summary$target: executions, a second: $stats($(ls "$build/corpus/$target" | wc -l) in the corpus)\n"
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/$target.log")
+  speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$build/$target.log")
+  corpus=$(find "$build/corpus/$target" -type f | wc -l)
+  summary="$summary$target: $runs executions, $speed a second, $corpus inputs in its corpus\n"
   if [ "$status" -ne 0 ]; then
     failed=yes
     summary="$summary$target: FOUND something, see $build/$target.log and $build/findings/$target/\n"
