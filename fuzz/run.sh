@@ -22,7 +22,8 @@ while read -r target format; do
   mkdir -p "$build/corpus/$target" "$build/findings/$target"
   echo "fuzz: $target"
   status=0
-  "$build/fuzz/fuzz_$target" "$@" -print_final_stats=1 -artifact_prefix="$build/findings/$target/" \
+  # An input runs for milliseconds: 25 s is a hang (a bound not honoured).
+  "$build/fuzz/fuzz_$target" -timeout=25 "$@" -print_final_stats=1 -artifact_prefix="$build/findings/$target/" \
       "$build/corpus/$target" "$build/seeds/$format" "tests/regression/$format" \
       2> "$build/$target.log" < /dev/null || status=$?
   grep -E '^(stat::|Done|==|SUMMARY|fuzz:|INFO: Running)' "$build/$target.log" | tail -n 12
