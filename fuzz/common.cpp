@@ -15,6 +15,8 @@ namespace {
 std::string_view input;
 std::size_t block = 0;
 std::string output;
+// Bytes in the output buffer before a run, not part of its output.
+std::size_t unseen = 0;
 
 template <typename T>
 T Take(const std::uint8_t*& data, std::size_t& size) {
@@ -50,7 +52,9 @@ std::size_t ReadIn(char* buf, std::size_t cap) {
   return n;
 }
 bool WriteOut(const char* buf, std::size_t len, std::atomic<std::size_t>& sent) {
-  output.append(buf + sent, len - sent);
+  const std::size_t skip = std::min(unseen, len - sent);
+  unseen -= skip;
+  output.append(buf + sent + skip, len - sent - skip);
   sent = len;
   return true;
 }
@@ -73,6 +77,7 @@ void Feed(std::string_view in, std::size_t block_size) {
   input = in;
   block = block_size;
   output.clear();
+  unseen = 0;
 }
 
 const std::string& Written() {
@@ -106,8 +111,8 @@ void Prepare(const RunInput& in, Bound bound, Bounds& bounds) {
   Feed(in.keys, 1);
   console::out_limit = in.steps % 5 == 0 ? 1 : console::kOutSize;
   if (const std::size_t q = in.start / (kProgSize + 1); q > 0 && in.steps % 5 != 0) {
-    std::memset(console::out.buf, 0, console::kOutSize);
-    console::out.len = console::kOutSize - 3 * q;
+    unseen = console::kOutSize - 3 * q;
+    console::out.len = unseen;
   }
   Limits& limits = bounds.limits;
   limits = Limits{};

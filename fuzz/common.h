@@ -75,7 +75,8 @@ Outcome Collect(int where, std::uint64_t steps_taken);
 // Runs loop(position, limits) -> where on the machine, the console and the
 // limits the input describes. The output is flushed after every byte with
 // steps a multiple of 5, as on a terminal; else, with start / 701 = q > 0,
-// the buffer holds 65536 - 3q bytes already, so that a few steps fill it.
+// the buffer holds 65536 - 3q bytes already (not part of the output), so
+// that a few steps fill it.
 template <typename Loop>
 Outcome Run(const RunInput& in, Bound bound, Loop loop) {
   Bounds bounds;
