@@ -84,10 +84,6 @@ const std::string& Written() {
   return output;
 }
 
-std::size_t Unread() {
-  return input.size();
-}
-
 RunInput Decode(const std::uint8_t* data, std::size_t size) {
   RunInput in;
   in.steps = Take<std::uint16_t>(data, size);

@@ -22,9 +22,8 @@ namespace fuzz {
 // Standard input from now on, handed out at most block bytes a read, with
 // nothing written yet and the console as in a new process.
 void Feed(std::string_view in, std::size_t block);
-// What has been written to standard output, and the input not read yet.
+// What has been written to standard output.
 const std::string& Written();
-std::size_t Unread();
 
 struct RunInput {
   std::uint16_t steps = 0;

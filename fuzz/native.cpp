@@ -1,13 +1,14 @@
 // Fuzzing target: native code against the reference loop. From the start a
 // run input describes (any position), native code compiled for a bounded
-// run and the reference loop agree after as many jumps as it says (or before
-// a key read the key hook holds back) on output, registers, memory, the keys
+// run and the reference loop agree after the jumps it allows (or before a
+// key read the key hook holds back) on output, registers, memory, the keys
 // read, where they stopped and the steps taken. Where the reference loop came
 // to the end within those jumps, so does native code as the product runs it,
 // unbounded, with the same outcome.
 #include "native/native.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "fuzz/common.h"
 #include "interpreter/loops.h"
