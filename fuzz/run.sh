@@ -22,6 +22,7 @@ while read -r target format; do
   mkdir -p "$build/corpus/$target" "$build/findings/$target"
   echo "fuzz: $target"
   status=0
+  touch "$build/$target.started"
   # An input runs for milliseconds: 25 s is a hang (a bound not honoured).
   "$build/fuzz/fuzz_$target" -timeout=25 "$@" -print_final_stats=1 -artifact_prefix="$build/findings/$target/" \
       "$build/corpus/$target" "$build/seeds/$format" "tests/regression/$format" \
@@ -35,12 +36,13 @@ while read -r target format; do
     failed=yes
     summary="$summary$target: FOUND something, see $build/$target.log and $build/findings/$target/\n"
     if [ "$keep" = yes ]; then
-      for found in "$build/findings/$target"/*; do
+      # What this run found, not what earlier runs left.
+      find "$build/findings/$target" -type f -newer "$build/$target.started" | while read -r found; do
         kept="tests/regression/$format/$target-$(basename "$found")"
         "$build/fuzz/fuzz_$target" -minimize_crash=1 -runs=100000 -exact_artifact_path="$kept" \
             "$found" > /dev/null 2>&1 || true
         [ -s "$kept" ] || cp "$found" "$kept"
-        summary="$summary$target: kept $kept\n"
+        echo "$target: kept $kept"
       done
     fi
   fi
