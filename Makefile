@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz windows windows-check cross cross-check web web-test web-bench dist dist-check clean
+.PHONY: configure run build test bench fuzz fuzz-campaign fuzz-build fuzz-coverage windows windows-check cross cross-check web web-test web-bench dist dist-check clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
@@ -71,16 +71,36 @@ bench: build
 	$(if $(filter yes,$(HOST_I686)),@$(CONFIGURE_I686) && cmake --build --preset linux-i686 --target bench,\
 	    @echo "i686: not measured: this host runs no 32-bit x86 programs")
 
-# The harness for FUZZ_SECONDS, seeded from examples/ and the kept inputs;
-# what it finds lands in build/fuzz/.
+# Every fuzzing target (fuzz/CMakeLists.txt) for FUZZ_SECONDS, in turn,
+# seeded by fuzz/seeds.py and the kept inputs; corpora and findings land in
+# build/fuzz/ (fuzz/run.sh).
 FUZZ_SECONDS ?= 60
-fuzz:
+fuzz: fuzz-build
+	fuzz/run.sh build/fuzz -max_total_time=$(FUZZ_SECONDS)
+
+# A campaign: FUZZ_RUNS executions of every target, in turn, the corpora kept
+# in build/fuzz/corpus/ from one campaign to the next; each finding is
+# minimised into tests/regression/, which make test replays.
+FUZZ_RUNS ?= 10000000
+fuzz-campaign: fuzz-build
+	fuzz/run.sh --keep build/fuzz -runs=$(FUZZ_RUNS)
+
+fuzz-build:
 	@tools/deps.sh "to fuzz vek" $(BUILD_DEPS) $(FUZZ_DEPS)
 	@$(CONFIGURE) fuzz
 	@cmake --build --preset fuzz -j $(JOBS) $(QUIET)
-	./fuzz/seed.sh build/fuzz
-	./build/fuzz/fuzz/vek_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	    -artifact_prefix=build/fuzz/ build/fuzz/corpus build/fuzz/seeds tests/regression
+
+# Clang's source coverage of what the corpora in build/fuzz/ run, replayed in
+# a build of its own (build/coverage): the figures for each file, and the
+# native driver's lines no input reached (fuzz/coverage.sh).
+fuzz-coverage: fuzz-build
+	@tools/deps.sh "to measure the fuzzing coverage" llvm
+	@mkdir -p build && cmake -S . -B build/coverage -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="-fprofile-instr-generate -fcoverage-mapping" \
+	    --log-level=WARNING >> build/configure.log
+	@cmake --build build/coverage -j $(JOBS) $(QUIET) \
+	    $$(sed 's/ .*//; s/.*/replay_&_product/' build/fuzz/fuzz/targets)
+	fuzz/coverage.sh build/coverage build/fuzz
 
 # The Windows console program, 32-bit and 64-bit, into build/win32 and build/win64.
 windows:

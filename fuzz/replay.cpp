@@ -1,8 +1,8 @@
-// Without libFuzzer: runs the harness on each file named, so that kept
-// inputs (tests/regression/) stay checked in every build, and with
-// --random N SEED first on N made-up inputs: bytes drawn mostly from the
-// instruction characters (those that fold into runs three times as often)
-// and from 0, 0x7f, 0x80 and 0xff.
+// Without libFuzzer: runs the fuzzing target it is linked with on each file
+// named, so that kept inputs (tests/regression/) stay checked in every
+// build, and with --random N SEED first on N made-up inputs: bytes drawn
+// mostly from the instruction characters (those that fold into runs three
+// times as often) and from 0, 0x7f, 0x80 and 0xff.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -20,6 +20,6 @@ void ResetMachine();
 // Runs prog from position n until position 700 is reached or ^ stops it.
 // A jump outside 0..700 ends the run like a jump to 700.
 // A seam each program fills with its own choice of loop: the console
-// program's dialogue/exec.cpp, the page's web/module.cpp, the fuzzing
-// harness fuzz/harness.cpp and tests/native/only.cpp.
+// program's dialogue/exec.cpp, the page's web/module.cpp, the dialogue's
+// fuzzing target fuzz/dialogue.cpp and tests/native/only.cpp.
 void ExecVek(int n);
