@@ -8,8 +8,8 @@
 # installed to run it.
 set(VEK_LINUX_ARCH "i686" CACHE STRING "A processor of native/processors.txt with a GNU triplet")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VEK_LINUX_ARCH)
-file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../native/processors.txt row REGEX "^${VEK_LINUX_ARCH} ")
-string(REGEX MATCHALL "[^ ]+" row "${row}")
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../native/processors.txt row REGEX "^${VEK_LINUX_ARCH}[ \t]")
+string(REGEX MATCHALL "[^ \t]+" row "${row}")
 list(LENGTH row columns)
 if(columns EQUAL 6)
   list(GET row 4 triplet)

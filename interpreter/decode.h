@@ -25,7 +25,7 @@
   X(MoveBA)          /* $-: a = b */                                          \
   X(End)             /* position 700 */
 
-// Every operation code: the twenty instructions, the three control ones, then
+// Every operation code: the instructions of VEK_INSTRUCTIONS, those of VEK_CONTROL, then
 // the plan's own. Whatever lists the codes expands the same three lists.
 #define VEK_CODE(ch, name, kind, effect) k##name,
 #define VEK_PLAN_CODE(name) k##name,

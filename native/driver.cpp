@@ -34,7 +34,7 @@
 namespace native {
 namespace {
 
-// Each of the twenty instructions as the table states it, on the machine
+// Each instruction of VEK_INSTRUCTIONS as the table states it, on the machine
 // state: native code calls it for an instruction it has no lowering of its
 // own for (NULL, which calls out all the same, and any new one), between
 // storing a..d and loading them again. A key read goes straight into its
