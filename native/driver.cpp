@@ -67,11 +67,17 @@ class Ways {
   Ways() = default;
   Ways(const Ways&) = delete;
   Ways& operator=(const Ways&) = delete;
-  virtual ~Ways() = default;
 
   virtual void Reach(int /*label*/, const Facts& /*f*/) {}
   virtual void Enter(int /*label*/) {}
+
+ protected:
+  // Never destroyed through this interface: a virtual destructor would pull
+  // operator delete, and with it the C++ runtime library, into the program.
+  ~Ways() = default;
 };
+// The emitting's ways: the analysis has them already.
+class Known final : public Ways {};
 
 // The primitives, applied to what is known as well as handed to the back
 // end. The analysis and the code go through the same lowering, so they agree.
@@ -484,7 +490,7 @@ struct Compile {
 
   // False where an operation had no lowering.
   bool Emit(Backend& e, int n, const Limits* limits) {
-    Ways known;  // the analysis has them already
+    Known known;
     Lowering l = For(e, known, limits);
     e.Enter();
     l.Start(NothingKnown());
