@@ -21,6 +21,16 @@ export class ExampleMenu {
     $("undo").onclick = () => this.#takeBack();
   }
 
+  // After any change of the program: once it is no longer the example
+  // chosen (typed over, Ctrl+Z, a link), the menu, the example's description
+  // and its Undo no longer speak of it.
+  edited() {
+    if (!this.#shown || this.#editor.text === EXAMPLES.find((e) => e.name === this.#shown)?.text) return;
+    this.#shown = $("examples").value = $("about").textContent = "";
+    if (this.#undo) this.#note("");
+    this.#undo = null;
+  }
+
   #choose(example) {
     if (!example) return;
     const editor = this.#editor;

@@ -249,14 +249,16 @@ function openLink(event, typed = {}) {
 }
 
 function setup() {
+  let menu = null;
   editor = new Editor(() => {
     if (!active()) heat.set(false);
+    menu?.edited();
     keep();
   }, note, interpreter.positions);
   machine = new MachineView((watches) => run?.setWatches(watches), interpreter.cells, interpreter.watchLimit);
   heat = new HeatView(editor, () => run, setButtons);
   wire();
-  new ExampleMenu(editor, note, keep);
+  menu = new ExampleMenu(editor, note, keep);
   fillReference($("reference"));
   openLink(null, { text: editor.text, keys: $("ahead").value });
   window.addEventListener("hashchange", openLink);

@@ -248,7 +248,7 @@ const journeys = {
     expect("long link", (await box(long).inputValue()).length, 700);
     await until(() => long.getByRole("alert").textContent(), "cut at 700", "note on a long link");
   },
-  async "choosing an example over typed work can be undone, not during its run, also after arrowing through the menu"(page) {
+  async "choosing an example over typed work can be undone, not during its run, also after arrowing through the menu; typed over, it is forgotten"(page) {
     await box(page).fill("!!N^");
     await page.getByLabel("Example").selectOption("add");
     await page.getByLabel("Keys typed ahead").fill("");
@@ -262,6 +262,17 @@ const journeys = {
     for (let i = 0; i < 3; i++) await page.getByLabel("Example").press("ArrowDown");
     await button(page, "Undo").click();
     expect("after arrowing", [await box(page).inputValue(), await page.getByLabel("Example").inputValue()], ["!!N^", ""]);
+    // Once the program is no longer the example, nothing speaks of it.
+    const about = page.getByText("reads two digits and writes their sum");
+    await page.getByLabel("Example").selectOption("add");
+    await box(page).press("Control+z");
+    expect("after Ctrl+Z", [await box(page).inputValue(), await page.getByLabel("Example").inputValue(),
+      await about.isVisible(), await button(page, "Undo").isVisible()], ["!!N^", "", false, false]);
+    await page.getByLabel("Example").selectOption("add");
+    await box(page).press("End");
+    await box(page).pressSequentially("N");
+    expect("typed over", [await page.getByLabel("Example").inputValue(), await about.isVisible(),
+      await button(page, "Undo").isVisible()], ["", false, false]);
   },
   async "with a link or a kept program, Tab goes through the page from the top"(page) {
     await box(page).fill("N^");
