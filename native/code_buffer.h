@@ -34,8 +34,8 @@ class CodeBuffer {
   }
   // One byte, the low 8 bits of b.
   void Byte(unsigned b) {
-    const auto byte = static_cast<std::uint8_t>(b);
-    Put(&byte, 1);
+    if (size_ < cap_) code_[size_] = static_cast<std::uint8_t>(b);
+    ++size_;
   }
 
   std::uint8_t* code_ = nullptr;  // cap_ bytes

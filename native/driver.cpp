@@ -102,7 +102,7 @@ class Lowering {
   void Start(const Facts& f) {
     now_ = f;
     first_local_ = next_local_;
-    std::fill(std::begin(local_), std::end(local_), Facts{});
+    for (Facts& local : local_) local.reached = false;  // no way there yet
   }
   bool Reached() const { return now_.reached; }
 
