@@ -40,7 +40,7 @@ def run_input(program, a=0, b=0, c=0, d=0, start=0, steps=0xFFFE, cells=(), keys
     return data + bytes([len(keys)]) + keys + program.encode("latin-1")
 
 
-# 0xFFFE steps: 4094 steps or 255 jumps, no breakpoints, no key hook, output buffered.
+# 0xFFFE steps: 4094 steps or 127 jumps, no breakpoints, no key hook, output buffered.
 # steps % 5 == 0 flushes after every byte, % 3 == 0 sets breakpoints, odd
 # steps the key hook; start // 701 > 0 begins with the output buffer nearly full.
 RUNS = {
