@@ -173,6 +173,7 @@ web-test: web
 	@# The WebAssembly back end against the reference loop, under node.
 	ctest --test-dir build/emscripten --output-on-failure -j $(JOBS)
 	node tests/web/page.mjs build/web build/web-screenshot.png
+	node tests/web/phone.mjs build/web
 
 # How soon the page answers Stop and Step back after much output, in
 # Chromium; then the web build's speed against the native fast loop.

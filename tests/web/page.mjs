@@ -2,36 +2,15 @@
 // found by role, label and text, the keyboard as much as the mouse. One
 // journey per feature; each fails when its feature breaks.
 //   node page.mjs BUILD_WEB_DIR SCREENSHOT.png [PART_OF_A_JOURNEY'S_NAME]
-import { serve } from "./chromium.mjs";
+import { args, box, button, consoleText, expect, hasFocus, ready, reg, runJourneys, served, status, until, waitStatus }
+  from "./journey.mjs";
 
-const [dir, screenshot, only = ""] = process.argv.slice(2);
+const [screenshot, only = ""] = args;
+const { browser, url, open } = served;
 const E = "\nProgram was end.\n";
-const { browser, url, open, close } = await serve(dir);
-function expect(what, got, want) {
-  [got, want] = [JSON.stringify(got), JSON.stringify(want)];
-  if (got !== want) throw new Error(`${what}: got ${got}, want ${want}`);
-}
-// Waits until what(page) gives a value that passes test; fails with the last.
-async function until(what, test, label, ms = 15000) {
-  let got;
-  for (const end = Date.now() + ms; Date.now() < end; await new Promise((r) => setTimeout(r, 40))) {
-    got = await what();
-    if (typeof test === "string" ? String(got).includes(test) : test(got)) return got;
-  }
-  throw new Error(`${label}: still ${JSON.stringify(String(got).slice(-200))}`);
-}
-
-const button = (page, name) => page.getByRole("button", { name, exact: true });
-const status = (page) => page.getByRole("status").textContent();
-const consoleText = (page) => page.getByRole("log", { name: "Console" }).textContent();
-const box = (page) => page.getByLabel("Program", { exact: true });
-const reg = (page, r) => page.locator(`#${r}`).textContent();
-const waitStatus = (page, want, ms) => until(() => status(page), want, "status", ms);
-const ready = (page) => page.waitForSelector("body[data-ready=yes]");
 // What the program box shows: its own text where that is visible, else its painted copy.
 const shown = (page) => box(page).evaluate((e) =>
   (getComputedStyle(e).color === "rgba(0, 0, 0, 0)" ? document.getElementById("paint").textContent.trim() : e.value));
-const hasFocus = (locator) => locator.evaluate((e) => e === document.activeElement);
 async function type(page, text, caret) { // a program typed in, the caret put at a position
   await box(page).fill(text);
   await box(page).press("Control+Home");
@@ -314,19 +293,6 @@ const journeys = {
       expect(`${name} enabled`, await button(page, name).isDisabled(), false);
     }
   },
-  async "a phone screen: no sideways scrolling, controls 40 px tall, the machine below"() {
-    const page = await open(url, { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
-    await page.getByLabel("Example").selectOption("memtable"); // long runs of ! in its echo
-    await button(page, "Run").click();
-    await waitStatus(page, "ended");
-    expect("page and console widths", await page.evaluate(() => [document.documentElement.scrollWidth,
-      document.getElementById("out").scrollWidth <= document.getElementById("out").clientWidth]), [390, true]);
-    for (const b of await page.getByRole("button").all()) {
-      if (await b.isVisible() && (await b.boundingBox()).height < 40) throw new Error(`${await b.textContent()} is short`);
-    }
-    const [editor, machine] = [await box(page).boundingBox(), await page.locator("#registers").boundingBox()];
-    if (machine.y < editor.y + editor.height) throw new Error("machine beside the editor");
-  },
   async "under forced colours the heat map shows; the Time slider keeps its length"(page) {
     await page.emulateMedia({ forcedColors: "active" });
     await type(page, LOOP, 0);
@@ -378,16 +344,4 @@ const journeys = {
   },
 };
 
-let failed = 0;
-const chosen = Object.entries(journeys).filter(([name]) => name.includes(only));
-if (!chosen.length) throw new Error(`no journey's name holds ${JSON.stringify(only)}`);
-for (const [name, journey] of chosen) {
-  const page = await open();
-  await journey(page).catch((error) => {
-    failed++;
-    console.log(`FAILED ${name}: ${error.message.split("\n")[0]}`);
-  });
-}
-await close();
-console.log(`page: ${chosen.length - failed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+await runJourneys("page", journeys, only);
