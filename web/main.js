@@ -8,15 +8,13 @@ import { Interpreter } from "./host.js";
 import { codes, keyCode, shortcut } from "./keys.js";
 import { parse, restore, save, showLink } from "./link.js";
 import { MachineView } from "./machine.js";
+import { touch } from "./pointer.js";
 import { fillReference } from "./reference.js";
 import { Run } from "./run.js";
 import { Sink } from "./sink.js";
 
 const $ = (id) => document.getElementById(id);
 const LIVE_MS = 250; // registers and position redrawn this often during a run
-// On a touch screen only a text field brings up a keyboard: keys are typed at
-// the end of the keys box.
-const touch = matchMedia("(pointer: coarse)").matches;
 
 let interpreter = null; // the module, once loaded
 let run = null; // the run shown (under way, paused or ended)
@@ -37,6 +35,7 @@ function note(text, ends = false, canUndo = false) {
 
 let editor, machine, heat; // once the module says the machine's sizes
 const sink = new Sink($("out"));
+if (touch) $("info").textContent = "Tap a character (or move the caret to it) to see what it does.";
 
 // The address bar and local storage always hold the current program.
 function keep() {
@@ -89,7 +88,8 @@ function drawPress() {
 let lastState = null;
 function onState() {
   const state = run.state;
-  $("status").textContent = run.why;
+  // On a touch screen the keys are typed at the end of the keys box.
+  $("status").textContent = touch && state === "waiting" ? "Waiting for a key: type it at the end of Keys typed ahead." : run.why;
   // When the run first waits for a key, the console takes the keys, unless
   // they are being typed into a field (the program box takes none during a run).
   const typing = document.activeElement !== editor.box &&
