@@ -45,7 +45,19 @@ function keep() {
   setButtons();
 }
 
+// When the focused control disables itself (Run as the run starts, Stop as
+// it ends), focus goes on to Stop while there is something to stop, then back
+// to where it came from (or Run), not to the page's body.
+let focusFrom = null;
+function keepFocus(had) {
+  if (!had?.disabled) return;
+  const to = [had === $("stop") ? focusFrom : $("stop"), $("run")].find((c) => c && !c.disabled);
+  if (had !== $("stop")) focusFrom = had;
+  to?.focus();
+}
+
 function setButtons() {
+  const had = document.activeElement;
   const counting = heat.counting;
   const paused = run?.state === "paused" && !counting;
   $("run").disabled = !interpreter || active();
@@ -58,6 +70,7 @@ function setButtons() {
   $("examples").disabled = !!active();
   $("undo").disabled = !!active(); // the program running stays the one shown
   editor.box.readOnly = !!active();
+  keepFocus(had);
 }
 
 function drawTime() {

@@ -54,6 +54,15 @@ const journeys = {
     await waitStatus(page, "Stopped.");
     if ((await consoleText(page)).includes(E)) throw new Error("closing words after Stop");
   },
+  async "when the focused control disables itself, focus goes on to the one to use next"(page) {
+    await box(page).fill("=^");
+    await button(page, "Run").click();
+    await waitStatus(page, "Running");
+    expect("focused after Run", await hasFocus(button(page, "Stop")), true);
+    await page.keyboard.press("Enter");
+    await waitStatus(page, "Stopped.");
+    expect("focused after Stop", await hasFocus(button(page, "Run")), true);
+  },
   async "a program printing unprintable bytes forever: Stop, Step back, and Escape cancels the heat map's count"(page) {
     await page.clock.install(); // time goes on as usual until paused below
     await box(page).fill("*:$?"); // bytes 1, 2, 3 ... 255, 0, 1 ...

@@ -53,6 +53,19 @@ const journeys = {
       await until(() => info(page), "Ran 10 times.", "count on a tap");
     }
   },
+  async "the instruction reference shows its disclosure marker and opens on a tap"() {
+    const page = await open();
+    const summary = page.getByText("Instruction reference");
+    // The marker stands before the words.
+    const indent = await summary.evaluate((e) => {
+      const words = document.createRange();
+      words.selectNodeContents(e);
+      return words.getClientRects()[0].left - e.getBoundingClientRect().left;
+    });
+    if (indent < 8) throw new Error(`no marker before the words (${indent} px)`);
+    await summary.tap();
+    await until(() => page.getByRole("table").filter({ hasText: "effect" }).isVisible(), (v) => v, "reference open");
+  },
 };
 
 await runJourneys("phone", journeys, only);
