@@ -5,7 +5,7 @@ import { Editor } from "./editor.js";
 import { ExampleMenu } from "./example-menu.js";
 import { HeatView } from "./heat-view.js";
 import { Interpreter } from "./host.js";
-import { codes, keyCode, shortcut } from "./keys.js";
+import { codes, keyCodes, shortcut } from "./keys.js";
 import { parse, restore, save, showLink } from "./link.js";
 import { MachineView } from "./machine.js";
 import { touch } from "./pointer.js";
@@ -217,10 +217,10 @@ function wire() {
       return;
     }
     if (e.target !== $("console") || !active()) return;
-    const code = keyCode(e);
-    if (code === null) return;
+    const keys = keyCodes(e);
+    if (keys === null) return;
     e.preventDefault();
-    run.press([code]);
+    run.press(keys);
   }, true);
   $("console").addEventListener("paste", (e) => {
     if (!active()) return;

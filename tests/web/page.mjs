@@ -43,6 +43,16 @@ const journeys = {
     await waitStatus(page, "ended");
     await until(() => consoleText(page), "3+4=07\n" + E, "console");
   },
+  async "arrow and function keys in the console give the console program's two codes"(page) {
+    await box(page).fill(",{,^"); // the first code into b, the second into a
+    for (const [key, codes] of [["ArrowUp", [224, 72]], ["F1", [0, 59]], ["Shift+F2", [0, 85]]]) {
+      await box(page).press("Control+Enter");
+      await waitStatus(page, "Waiting for a key");
+      await page.keyboard.press(key);
+      await waitStatus(page, "ended");
+      expect(key, [parseInt(await reg(page, "reg-b")), parseInt(await reg(page, "reg-a"))], codes);
+    }
+  },
   async "registers move during a run; Tab reaches Stop and Enter on it stops"(page) {
     await box(page).fill("=^");
     await box(page).press("Control+Enter");
