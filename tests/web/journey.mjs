@@ -51,3 +51,22 @@ export async function runJourneys(name, journeys, only = "") {
   console.log(`${name}: ${chosen.length - failed} passed, ${failed} failed`);
   process.exit(failed ? 1 : 0);
 }
+
+// The share of the pixels of two screenshots (PNG buffers of one size) whose
+// colours are far apart: a change that a user sees, not antialiasing.
+export async function unlike(page, a, b) {
+  return page.evaluate(async (pngs) => {
+    const [x, y] = await Promise.all(pngs.map(async (png) => {
+      const image = await createImageBitmap(await (await fetch(`data:image/png;base64,${png}`)).blob());
+      const canvas = new OffscreenCanvas(image.width, image.height).getContext("2d");
+      canvas.drawImage(image, 0, 0);
+      return canvas.getImageData(0, 0, image.width, image.height).data;
+    }));
+    if (x.length !== y.length) throw new Error("screenshots of different sizes");
+    let far = 0;
+    for (let i = 0; i < x.length; i += 4) {
+      if (Math.abs(x[i] - y[i]) + Math.abs(x[i + 1] - y[i + 1]) + Math.abs(x[i + 2] - y[i + 2]) > 96) far++;
+    }
+    return far / (x.length / 4);
+  }, [a, b].map((png) => png.toString("base64")));
+}

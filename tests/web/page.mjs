@@ -2,7 +2,8 @@
 // found by role, label and text, the keyboard as much as the mouse. One
 // journey per feature; each fails when its feature breaks.
 //   node page.mjs BUILD_WEB_DIR SCREENSHOT.png [PART_OF_A_JOURNEY'S_NAME]
-import { args, box, button, consoleText, expect, hasFocus, ready, reg, runJourneys, served, status, until, waitStatus }
+import { args, box, button, consoleText, expect, hasFocus, ready, reg, runJourneys, served, status, unlike, until,
+  waitStatus }
   from "./journey.mjs";
 
 const [screenshot, only = ""] = args;
@@ -312,16 +313,20 @@ const journeys = {
       expect(`${name} enabled`, await button(page, name).isDisabled(), false);
     }
   },
-  async "under forced colours the heat map shows; the Time slider keeps its length"(page) {
+  async "under forced colours the heat map and its button's pressed state show; the Time slider keeps its length"(page) {
     await page.emulateMedia({ forcedColors: "active" });
     await type(page, LOOP, 0);
     await box(page).press("Control+Enter");
     await waitStatus(page, "ended");
     const hottest = page.locator("#paint [data-i='10']");
-    const plain = await hottest.screenshot();
+    const [plain, unpressed] = [await hottest.screenshot(), await button(page, "Heat map").screenshot()];
     await button(page, "Heat map").click();
     await waitStatus(page, "Heat map of");
     if ((await hottest.screenshot()).equals(plain)) throw new Error("the heat map shows nothing");
+    await box(page).focus(); // neither focused nor under the mouse, as before
+    await page.mouse.move(0, 0);
+    const pressed = await unlike(page, await button(page, "Heat map").screenshot(), unpressed);
+    if (pressed < 0.3) throw new Error(`the button does not look pressed (${pressed} of it changed)`);
     const slider = page.getByLabel("Time");
     await slider.press("Home");
     await waitStatus(page, "Back at step 0,");
@@ -329,6 +334,22 @@ const journeys = {
     await slider.press("End");
     await until(() => status(page), (s) => /Back at step [1-9]/.test(s), "status at the end");
     expect("slider's width at the end", (await slider.boundingBox()).width, width);
+  },
+  async "under forced colours a memory cell shows whether it is zero, non-zero or just changed"(page) {
+    await page.emulateMedia({ forcedColors: "active" });
+    await type(page, "*@!!!!!(!!(N^", 10); // mem[5] = 1, then mem[7] = 1
+    await box(page).press("F9");
+    await box(page).press("ArrowRight");
+    await box(page).press("F9");
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "breakpoint at position 10");
+    await box(page).press("F8");
+    await waitStatus(page, "breakpoint at position 11");
+    // The top row of a cell's pixels, above its text.
+    const top = async (i) => page.screenshot({ clip: { ...(await page.locator(`#memory [data-i='${i}']`).boundingBox()), height: 1 } });
+    const [zero, set, changed] = [await top(9), await top(5), await top(7)];
+    const apart = [await unlike(page, set, zero), await unlike(page, changed, zero), await unlike(page, changed, set)];
+    if (Math.min(...apart) < 0.5) throw new Error(`zero, non-zero and changed cells look alike (${apart})`);
   },
   async "every text colour has 4.5:1 contrast"(page) {
     await box(page).fill(" " + "!@(.,?x".repeat(3) + " y");
