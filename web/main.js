@@ -6,7 +6,7 @@ import { ExampleMenu } from "./example-menu.js";
 import { HeatView } from "./heat-view.js";
 import { Interpreter } from "./host.js";
 import { codes, keyCodes, shortcut } from "./keys.js";
-import { parse, restore, save, showLink } from "./link.js";
+import { opening, parse, restore, save, showLink } from "./link.js";
 import { MachineView } from "./machine.js";
 import { touch } from "./pointer.js";
 import { fillReference } from "./reference.js";
@@ -36,6 +36,15 @@ function note(text, ends = false, canUndo = false) {
 let editor, machine, heat; // once the module says the machine's sizes
 const sink = new Sink($("out"));
 if (touch) $("info").textContent = "Tap a character (or move the caret to it) to see what it does.";
+// The program the page opens with shows at once, however long the module
+// takes to load (on a slow network); what is typed meanwhile stays. `first`
+// holds what was shown, or null for a box typed into before this ran.
+const first = opening(location.hash) ?? { text: "", keys: "" };
+first.text = first.text.slice(0, 4096); // a long link is cut once the module says a program's size
+for (const [id, key] of [["text", "text"], ["ahead", "keys"]]) {
+  if ($(id).value) first[key] = null;
+  else $(id).value = first[key];
+}
 
 // The address bar and local storage always hold the current program.
 function keep() {
@@ -241,7 +250,8 @@ function wire() {
 }
 
 // The program from the address, else the one kept from the last visit; but
-// what was typed while the page loaded (`typed`) stays.
+// what was typed while the page loaded stays (`typed`: whether the program
+// and the keys were, and whether over the program shown at first).
 function openLink(event, typed = {}) {
   if (active()) run.stop();
   const got = parse(location.hash);
@@ -249,10 +259,10 @@ function openLink(event, typed = {}) {
   const saved = event ? null : restore();
   if (got instanceof Error) note("The address's link could not be read, so the program was kept as it was.");
   if (typed.text) {
-    if (link) note("The link's program was not opened: what you typed while the page loaded is kept.");
+    if (link && !typed.shown) note("The link's program was not opened: what you typed while the page loaded is kept.");
     return editor.changed();
   }
-  const use = link ?? (saved && { text: saved.text ?? "", keys: saved.keys ?? "" });
+  const use = event ? link : opening(location.hash);
   if (!use) return keep();
   // The breakpoints kept go with the program they were set in (a reload
   // opens the address, which holds the program but not its breakpoints).
@@ -273,7 +283,7 @@ function setup() {
   wire();
   menu = new ExampleMenu(editor, note, keep);
   fillReference($("reference"));
-  openLink(null, { text: editor.text, keys: $("ahead").value });
+  openLink(null, { text: editor.text !== first.text, keys: $("ahead").value !== first.keys, shown: first.text !== null });
   window.addEventListener("hashchange", openLink);
   for (const id of ["copy", "breakpoint", "watch-what", "watch-add"]) $(id).disabled = false;
   machine.draw(null);

@@ -285,24 +285,34 @@ const journeys = {
       expect(`second Tab on ${address}`, await hasFocus(button(page, "Copy link")), true);
     }
   },
-  async "until the module has loaded, what needs it is disabled, and what is typed shows and is kept"() {
+  async "until the module has loaded, what needs it is disabled, the program kept or linked shows, and what is typed is kept"() {
     const page = await browser.newPage({ serviceWorkers: "block" }); // every visit asks the server
-    await page.goto(url);
-    await ready(page);
-    await box(page).fill("!!N^"); // kept for the next visit
-    await page.getByLabel("Keys typed ahead").fill("xy");
-    let release;
-    const held = new Promise((resolve) => (release = resolve));
+    let release, held;
+    const hold = () => (held = new Promise((resolve) => (release = resolve)));
     await page.route("**/vek.wasm", async (route) => (await held, route.continue()));
-    await page.goto("about:blank");
-    await page.goto(url);
+    hold();
+    await page.goto(url + "#k=k&p=*!N^"); // a link on a slow network: its program at once, and typed over
     await until(() => status(page), "Loading", "status");
+    expect("link's program and keys while loading", [await shown(page), await page.getByLabel("Keys typed ahead").inputValue()],
+      ["*!N^", "k"]);
+    await box(page).press("End");
+    await page.keyboard.type("!");
+    release();
+    await until(() => button(page, "Run").isDisabled(), (d) => !d, "Run enabled");
+    expect("link's program typed over", [await shown(page), await page.getByRole("alert").isVisible()], ["*!N^!", false]);
+    hold();
+    await page.goto("about:blank");
+    await page.goto(url); // and without one, the program kept
+    await until(() => status(page), "Loading", "status");
+    expect("kept program while loading", await shown(page), "*!N^!");
     for (const name of ["Run", "Breakpoint", "Copy link", "Add watch"]) {
       expect(`${name} disabled`, await button(page, name).isDisabled(), true);
     }
     await box(page).click();
+    await page.keyboard.press("Control+a");
     await page.keyboard.type("*N^");
     await page.getByLabel("Keys typed ahead").click();
+    await page.keyboard.press("Control+a");
     await page.keyboard.type("z");
     expect("shown while loading", await shown(page), "*N^");
     release();
