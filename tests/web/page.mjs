@@ -389,7 +389,12 @@ const journeys = {
     await button(page, "Heat map").click();
     await waitStatus(page, "Heat map");
     for (let i = 0; i < 4; i++) await page.getByLabel("Time").press("PageDown");
-    await waitStatus(page, "Back at step");
+    const step = Number(await page.getByLabel("Time").inputValue()).toLocaleString("en");
+    const at = (await waitStatus(page, `Back at step ${step},`)).match(/before position (\d+)/)[1];
+    const [cell, whole] = [await page.locator(`#paint [data-i='${at}']`).boundingBox(), await box(page).boundingBox()];
+    // The mouse over it: the line below says how often it ran.
+    await box(page).hover({ position: { x: cell.x - whole.x + cell.width / 2, y: cell.y - whole.y + cell.height / 2 } });
+    await until(() => page.locator("#info").textContent(), `Position ${at}:`, "the line under the editor");
     await page.screenshot({ path: screenshot });
   },
 };
