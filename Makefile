@@ -1,7 +1,7 @@
 # Two commands do all the set-up: `make run` and `make test`.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: configure run build test bench fuzz fuzz-campaign fuzz-build fuzz-coverage windows windows-check cross cross-check web web-test web-bench dist dist-check clean
+.PHONY: configure run build test bench fuzz fuzz-campaign fuzz-build fuzz-coverage windows windows-check cross cross-check web web-test web-screenshot web-bench dist dist-check clean
 
 # What each target needs from Debian; tools/deps.sh installs what is missing.
 BUILD_DEPS = cmake ninja-build g++ python3
@@ -173,6 +173,15 @@ web-test: web
 	@# The WebAssembly back end against the reference loop, under node.
 	ctest --test-dir build/emscripten --output-on-failure -j $(JOBS)
 	node tests/web/page.mjs build/web build/web-screenshot.png
+	node tests/web/phone.mjs build/web
+
+# docs/playground.png retaken from this tree's page (the page test's last
+# journey), made small with a palette.
+web-screenshot: web
+	@tools/deps.sh "to retake the playground's screenshot" nodejs chromium pngquant
+	@npm ci --no-audit --no-fund --silent
+	node tests/web/page.mjs build/web build/web-screenshot.png screenshot
+	pngquant --force --strip --speed 1 --output docs/playground.png 64 build/web-screenshot.png
 
 # How soon the page answers Stop and Step back after much output, in
 # Chromium; then the web build's speed against the native fast loop.

@@ -42,13 +42,13 @@ export class Editor {
       const i = this.indexAt(e.clientX, e.clientY);
       if (i >= 0) this.describe(i);
     });
+    // A click or a tap on a character (Ctrl+click also toggles its breakpoint)
+    // describes it: the caret lands before or after it, and its move is
+    // described first, so the character is described again after that.
     this.box.addEventListener("click", (e) => {
-      if (!(e.ctrlKey || e.metaKey)) return;
       const i = this.indexAt(e.clientX, e.clientY);
       if (i < 0) return;
-      this.toggle(i);
-      // The caret lands after the character, and its move is described after
-      // this click: the character clicked is described again after that.
+      if (e.ctrlKey || e.metaKey) this.toggle(i);
       setTimeout(() => this.describe(i));
     });
     new ResizeObserver(() => this.fit()).observe(this.box);

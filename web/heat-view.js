@@ -2,6 +2,7 @@
 // line (Stop or Escape cancels it), the editor's colours and the list of the
 // hottest positions. The count itself is heat.js's.
 import { times } from "./editor.js";
+import { point } from "./pointer.js";
 
 const $ = (id) => document.getElementById(id);
 const HOTTEST = 5;
@@ -57,7 +58,7 @@ export class HeatView {
       return li;
     }));
     const steps = `${run.steps.toLocaleString("en")} step${run.steps === 1 ? "" : "s"}`;
-    $("status").textContent = `Heat map of ${steps}: hover over a character (or move the caret to it) for its count.`;
+    $("status").textContent = `Heat map of ${steps}: ${point} a character (or move the caret to it) for its count.`;
   }
 
   #setCounting(counting) {

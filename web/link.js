@@ -54,6 +54,15 @@ export function save(state) {
   } catch {} // storage refused: nothing is kept
 }
 
+// What the page opens with, { text, keys }: the address's link, else what
+// was kept; null when there is neither.
+export function opening(hash) {
+  const got = parse(hash);
+  if (got && !(got instanceof Error)) return got;
+  const saved = restore();
+  return saved && { text: saved.text ?? "", keys: saved.keys ?? "" };
+}
+
 export function restore() {
   try {
     return JSON.parse(localStorage.getItem(STORE)) ?? null;

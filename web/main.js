@@ -5,18 +5,16 @@ import { Editor } from "./editor.js";
 import { ExampleMenu } from "./example-menu.js";
 import { HeatView } from "./heat-view.js";
 import { Interpreter } from "./host.js";
-import { codes, keyCode, shortcut } from "./keys.js";
-import { parse, restore, save, showLink } from "./link.js";
+import { codes, keyCodes, shortcut } from "./keys.js";
+import { opening, parse, restore, save, showLink } from "./link.js";
 import { MachineView } from "./machine.js";
+import { touch } from "./pointer.js";
 import { fillReference } from "./reference.js";
 import { Run } from "./run.js";
 import { Sink } from "./sink.js";
 
 const $ = (id) => document.getElementById(id);
 const LIVE_MS = 250; // registers and position redrawn this often during a run
-// On a touch screen only a text field brings up a keyboard: keys are typed at
-// the end of the keys box.
-const touch = matchMedia("(pointer: coarse)").matches;
 
 let interpreter = null; // the module, once loaded
 let run = null; // the run shown (under way, paused or ended)
@@ -37,6 +35,16 @@ function note(text, ends = false, canUndo = false) {
 
 let editor, machine, heat; // once the module says the machine's sizes
 const sink = new Sink($("out"));
+if (touch) $("info").textContent = "Tap a character (or move the caret to it) to see what it does.";
+// The program the page opens with shows at once, however long the module
+// takes to load (on a slow network); what is typed meanwhile stays. `first`
+// holds what was shown, or null for a box typed into before this ran.
+const first = opening(location.hash) ?? { text: "", keys: "" };
+first.text = first.text.slice(0, 4096); // a long link is cut once the module says a program's size
+for (const [id, key] of [["text", "text"], ["ahead", "keys"]]) {
+  if ($(id).value) first[key] = null;
+  else $(id).value = first[key];
+}
 
 // The address bar and local storage always hold the current program.
 function keep() {
@@ -46,7 +54,19 @@ function keep() {
   setButtons();
 }
 
+// When the focused control disables itself (Run as the run starts, Stop as
+// it ends), focus goes on to Stop while there is something to stop, then back
+// to where it came from (or Run), not to the page's body.
+let focusFrom = null;
+function keepFocus(had) {
+  if (!had?.disabled) return;
+  const to = [had === $("stop") ? focusFrom : $("stop"), $("run")].find((c) => c && !c.disabled);
+  if (had !== $("stop")) focusFrom = had;
+  to?.focus();
+}
+
 function setButtons() {
+  const had = document.activeElement;
   const counting = heat.counting;
   const paused = run?.state === "paused" && !counting;
   $("run").disabled = !interpreter || active();
@@ -59,6 +79,7 @@ function setButtons() {
   $("examples").disabled = !!active();
   $("undo").disabled = !!active(); // the program running stays the one shown
   editor.box.readOnly = !!active();
+  keepFocus(had);
 }
 
 function drawTime() {
@@ -89,7 +110,8 @@ function drawPress() {
 let lastState = null;
 function onState() {
   const state = run.state;
-  $("status").textContent = run.why;
+  // On a touch screen the keys are typed at the end of the keys box.
+  $("status").textContent = touch && state === "waiting" ? "Waiting for a key: type it at the end of Keys typed ahead." : run.why;
   // When the run first waits for a key, the console takes the keys, unless
   // they are being typed into a field (the program box takes none during a run).
   const typing = document.activeElement !== editor.box &&
@@ -204,10 +226,10 @@ function wire() {
       return;
     }
     if (e.target !== $("console") || !active()) return;
-    const code = keyCode(e);
-    if (code === null) return;
+    const keys = keyCodes(e);
+    if (keys === null) return;
     e.preventDefault();
-    run.press([code]);
+    run.press(keys);
   }, true);
   $("console").addEventListener("paste", (e) => {
     if (!active()) return;
@@ -228,7 +250,8 @@ function wire() {
 }
 
 // The program from the address, else the one kept from the last visit; but
-// what was typed while the page loaded (`typed`) stays.
+// what was typed while the page loaded stays (`typed`: whether the program
+// and the keys were, and whether over the program shown at first).
 function openLink(event, typed = {}) {
   if (active()) run.stop();
   const got = parse(location.hash);
@@ -236,10 +259,10 @@ function openLink(event, typed = {}) {
   const saved = event ? null : restore();
   if (got instanceof Error) note("The address's link could not be read, so the program was kept as it was.");
   if (typed.text) {
-    if (link) note("The link's program was not opened: what you typed while the page loaded is kept.");
+    if (link && !typed.shown) note("The link's program was not opened: what you typed while the page loaded is kept.");
     return editor.changed();
   }
-  const use = link ?? (saved && { text: saved.text ?? "", keys: saved.keys ?? "" });
+  const use = event ? link : opening(location.hash);
   if (!use) return keep();
   // The breakpoints kept go with the program they were set in (a reload
   // opens the address, which holds the program but not its breakpoints).
@@ -260,7 +283,7 @@ function setup() {
   wire();
   menu = new ExampleMenu(editor, note, keep);
   fillReference($("reference"));
-  openLink(null, { text: editor.text, keys: $("ahead").value });
+  openLink(null, { text: editor.text !== first.text, keys: $("ahead").value !== first.keys, shown: first.text !== null });
   window.addEventListener("hashchange", openLink);
   for (const id of ["copy", "breakpoint", "watch-what", "watch-add"]) $(id).disabled = false;
   machine.draw(null);

@@ -2,36 +2,16 @@
 // found by role, label and text, the keyboard as much as the mouse. One
 // journey per feature; each fails when its feature breaks.
 //   node page.mjs BUILD_WEB_DIR SCREENSHOT.png [PART_OF_A_JOURNEY'S_NAME]
-import { serve } from "./chromium.mjs";
+import { args, box, button, consoleText, expect, hasFocus, ready, reg, runJourneys, served, status, unlike, until,
+  waitStatus }
+  from "./journey.mjs";
 
-const [dir, screenshot, only = ""] = process.argv.slice(2);
+const [screenshot, only = ""] = args;
+const { browser, url, open } = served;
 const E = "\nProgram was end.\n";
-const { browser, url, open, close } = await serve(dir);
-function expect(what, got, want) {
-  [got, want] = [JSON.stringify(got), JSON.stringify(want)];
-  if (got !== want) throw new Error(`${what}: got ${got}, want ${want}`);
-}
-// Waits until what(page) gives a value that passes test; fails with the last.
-async function until(what, test, label, ms = 15000) {
-  let got;
-  for (const end = Date.now() + ms; Date.now() < end; await new Promise((r) => setTimeout(r, 40))) {
-    got = await what();
-    if (typeof test === "string" ? String(got).includes(test) : test(got)) return got;
-  }
-  throw new Error(`${label}: still ${JSON.stringify(String(got).slice(-200))}`);
-}
-
-const button = (page, name) => page.getByRole("button", { name, exact: true });
-const status = (page) => page.getByRole("status").textContent();
-const consoleText = (page) => page.getByRole("log", { name: "Console" }).textContent();
-const box = (page) => page.getByLabel("Program", { exact: true });
-const reg = (page, r) => page.locator(`#${r}`).textContent();
-const waitStatus = (page, want, ms) => until(() => status(page), want, "status", ms);
-const ready = (page) => page.waitForSelector("body[data-ready=yes]");
 // What the program box shows: its own text where that is visible, else its painted copy.
 const shown = (page) => box(page).evaluate((e) =>
   (getComputedStyle(e).color === "rgba(0, 0, 0, 0)" ? document.getElementById("paint").textContent.trim() : e.value));
-const hasFocus = (locator) => locator.evaluate((e) => e === document.activeElement);
 async function type(page, text, caret) { // a program typed in, the caret put at a position
   await box(page).fill(text);
   await box(page).press("Control+Home");
@@ -64,6 +44,16 @@ const journeys = {
     await waitStatus(page, "ended");
     await until(() => consoleText(page), "3+4=07\n" + E, "console");
   },
+  async "arrow and function keys in the console give the console program's two codes"(page) {
+    await box(page).fill(",{,^"); // the first code into b, the second into a
+    for (const [key, codes] of [["ArrowUp", [224, 72]], ["F1", [0, 59]], ["Shift+F2", [0, 85]]]) {
+      await box(page).press("Control+Enter");
+      await waitStatus(page, "Waiting for a key");
+      await page.keyboard.press(key);
+      await waitStatus(page, "ended");
+      expect(key, [parseInt(await reg(page, "reg-b")), parseInt(await reg(page, "reg-a"))], codes);
+    }
+  },
   async "registers move during a run; Tab reaches Stop and Enter on it stops"(page) {
     await box(page).fill("=^");
     await box(page).press("Control+Enter");
@@ -74,6 +64,15 @@ const journeys = {
     await page.keyboard.press("Enter");
     await waitStatus(page, "Stopped.");
     if ((await consoleText(page)).includes(E)) throw new Error("closing words after Stop");
+  },
+  async "when the focused control disables itself, focus goes on to the one to use next"(page) {
+    await box(page).fill("=^");
+    await button(page, "Run").click();
+    await waitStatus(page, "Running");
+    expect("focused after Run", await hasFocus(button(page, "Stop")), true);
+    await page.keyboard.press("Enter");
+    await waitStatus(page, "Stopped.");
+    expect("focused after Stop", await hasFocus(button(page, "Run")), true);
   },
   async "a program printing unprintable bytes forever: Stop, Step back, and Escape cancels the heat map's count"(page) {
     await page.clock.install(); // time goes on as usual until paused below
@@ -286,24 +285,34 @@ const journeys = {
       expect(`second Tab on ${address}`, await hasFocus(button(page, "Copy link")), true);
     }
   },
-  async "until the module has loaded, what needs it is disabled, and what is typed shows and is kept"() {
+  async "until the module has loaded, what needs it is disabled, the program kept or linked shows, and what is typed is kept"() {
     const page = await browser.newPage({ serviceWorkers: "block" }); // every visit asks the server
-    await page.goto(url);
-    await ready(page);
-    await box(page).fill("!!N^"); // kept for the next visit
-    await page.getByLabel("Keys typed ahead").fill("xy");
-    let release;
-    const held = new Promise((resolve) => (release = resolve));
+    let release, held;
+    const hold = () => (held = new Promise((resolve) => (release = resolve)));
     await page.route("**/vek.wasm", async (route) => (await held, route.continue()));
-    await page.goto("about:blank");
-    await page.goto(url);
+    hold();
+    await page.goto(url + "#k=k&p=*!N^"); // a link on a slow network: its program at once, and typed over
     await until(() => status(page), "Loading", "status");
+    expect("link's program and keys while loading", [await shown(page), await page.getByLabel("Keys typed ahead").inputValue()],
+      ["*!N^", "k"]);
+    await box(page).press("End");
+    await page.keyboard.type("!");
+    release();
+    await until(() => button(page, "Run").isDisabled(), (d) => !d, "Run enabled");
+    expect("link's program typed over", [await shown(page), await page.getByRole("alert").isVisible()], ["*!N^!", false]);
+    hold();
+    await page.goto("about:blank");
+    await page.goto(url); // and without one, the program kept
+    await until(() => status(page), "Loading", "status");
+    expect("kept program while loading", await shown(page), "*!N^!");
     for (const name of ["Run", "Breakpoint", "Copy link", "Add watch"]) {
       expect(`${name} disabled`, await button(page, name).isDisabled(), true);
     }
     await box(page).click();
+    await page.keyboard.press("Control+a");
     await page.keyboard.type("*N^");
     await page.getByLabel("Keys typed ahead").click();
+    await page.keyboard.press("Control+a");
     await page.keyboard.type("z");
     expect("shown while loading", await shown(page), "*N^");
     release();
@@ -314,29 +323,20 @@ const journeys = {
       expect(`${name} enabled`, await button(page, name).isDisabled(), false);
     }
   },
-  async "a phone screen: no sideways scrolling, controls 40 px tall, the machine below"() {
-    const page = await open(url, { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true });
-    await page.getByLabel("Example").selectOption("memtable"); // long runs of ! in its echo
-    await button(page, "Run").click();
-    await waitStatus(page, "ended");
-    expect("page and console widths", await page.evaluate(() => [document.documentElement.scrollWidth,
-      document.getElementById("out").scrollWidth <= document.getElementById("out").clientWidth]), [390, true]);
-    for (const b of await page.getByRole("button").all()) {
-      if (await b.isVisible() && (await b.boundingBox()).height < 40) throw new Error(`${await b.textContent()} is short`);
-    }
-    const [editor, machine] = [await box(page).boundingBox(), await page.locator("#registers").boundingBox()];
-    if (machine.y < editor.y + editor.height) throw new Error("machine beside the editor");
-  },
-  async "under forced colours the heat map shows; the Time slider keeps its length"(page) {
+  async "under forced colours the heat map and its button's pressed state show; the Time slider keeps its length"(page) {
     await page.emulateMedia({ forcedColors: "active" });
     await type(page, LOOP, 0);
     await box(page).press("Control+Enter");
     await waitStatus(page, "ended");
     const hottest = page.locator("#paint [data-i='10']");
-    const plain = await hottest.screenshot();
+    const [plain, unpressed] = [await hottest.screenshot(), await button(page, "Heat map").screenshot()];
     await button(page, "Heat map").click();
     await waitStatus(page, "Heat map of");
     if ((await hottest.screenshot()).equals(plain)) throw new Error("the heat map shows nothing");
+    await box(page).focus(); // neither focused nor under the mouse, as before
+    await page.mouse.move(0, 0);
+    const pressed = await unlike(page, await button(page, "Heat map").screenshot(), unpressed);
+    if (pressed < 0.3) throw new Error(`the button does not look pressed (${pressed} of it changed)`);
     const slider = page.getByLabel("Time");
     await slider.press("Home");
     await waitStatus(page, "Back at step 0,");
@@ -344,6 +344,22 @@ const journeys = {
     await slider.press("End");
     await until(() => status(page), (s) => /Back at step [1-9]/.test(s), "status at the end");
     expect("slider's width at the end", (await slider.boundingBox()).width, width);
+  },
+  async "under forced colours a memory cell shows whether it is zero, non-zero or just changed"(page) {
+    await page.emulateMedia({ forcedColors: "active" });
+    await type(page, "*@!!!!!(!!(N^", 10); // mem[5] = 1, then mem[7] = 1
+    await box(page).press("F9");
+    await box(page).press("ArrowRight");
+    await box(page).press("F9");
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "breakpoint at position 10");
+    await box(page).press("F8");
+    await waitStatus(page, "breakpoint at position 11");
+    // The top row of a cell's pixels, above its text.
+    const top = async (i) => page.screenshot({ clip: { ...(await page.locator(`#memory [data-i='${i}']`).boundingBox()), height: 1 } });
+    const [zero, set, changed] = [await top(9), await top(5), await top(7)];
+    const apart = [await unlike(page, set, zero), await unlike(page, changed, zero), await unlike(page, changed, set)];
+    if (Math.min(...apart) < 0.5) throw new Error(`zero, non-zero and changed cells look alike (${apart})`);
   },
   async "every text colour has 4.5:1 contrast"(page) {
     await box(page).fill(" " + "!@(.,?x".repeat(3) + " y");
@@ -373,21 +389,14 @@ const journeys = {
     await button(page, "Heat map").click();
     await waitStatus(page, "Heat map");
     for (let i = 0; i < 4; i++) await page.getByLabel("Time").press("PageDown");
-    await waitStatus(page, "Back at step");
+    const step = Number(await page.getByLabel("Time").inputValue()).toLocaleString("en");
+    const at = (await waitStatus(page, `Back at step ${step},`)).match(/before position (\d+)/)[1];
+    const [cell, whole] = [await page.locator(`#paint [data-i='${at}']`).boundingBox(), await box(page).boundingBox()];
+    // The mouse over it: the line below says how often it ran.
+    await box(page).hover({ position: { x: cell.x - whole.x + cell.width / 2, y: cell.y - whole.y + cell.height / 2 } });
+    await until(() => page.locator("#info").textContent(), `Position ${at}:`, "the line under the editor");
     await page.screenshot({ path: screenshot });
   },
 };
 
-let failed = 0;
-const chosen = Object.entries(journeys).filter(([name]) => name.includes(only));
-if (!chosen.length) throw new Error(`no journey's name holds ${JSON.stringify(only)}`);
-for (const [name, journey] of chosen) {
-  const page = await open();
-  await journey(page).catch((error) => {
-    failed++;
-    console.log(`FAILED ${name}: ${error.message.split("\n")[0]}`);
-  });
-}
-await close();
-console.log(`page: ${chosen.length - failed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+await runJourneys("page", journeys, only);

@@ -1,0 +1,71 @@
+// The playground on a phone, as its users go through it: a small touch
+// screen and no keyboard but the one a text field brings up.
+//   node phone.mjs BUILD_WEB_DIR [PART_OF_A_JOURNEY'S_NAME]
+import { args, box, button, consoleText, expect, hasFocus, PHONE, runJourneys, served, until, waitStatus }
+  from "./journey.mjs";
+
+const [only = ""] = args;
+const open = () => served.open(served.url, PHONE);
+const info = (page) => page.locator("#info").textContent();
+// "**********" then a loop that counts b down: position 10 runs 10 times.
+const LOOP = "**********)$@$<=$!!!!!!!!!!?";
+
+const journeys = {
+  async "no sideways scrolling, controls 40 px tall, the machine below"() {
+    const page = await open();
+    await page.getByLabel("Example").selectOption("memtable"); // long runs of ! in its echo
+    await button(page, "Run").tap();
+    await waitStatus(page, "ended");
+    expect("page and console widths", await page.evaluate(() => [document.documentElement.scrollWidth,
+      document.getElementById("out").scrollWidth <= document.getElementById("out").clientWidth]), [390, true]);
+    for (const b of await page.getByRole("button").all()) {
+      if (await b.isVisible() && (await b.boundingBox()).height < 40) throw new Error(`${await b.textContent()} is short`);
+    }
+    const [editor, machine] = [await box(page).boundingBox(), await page.locator("#registers").boundingBox()];
+    if (machine.y < editor.y + editor.height) throw new Error("machine beside the editor");
+  },
+  async "a key read: the status and the console send the keys to Keys typed ahead, where they go"() {
+    const page = await open();
+    await page.getByLabel("Example").selectOption("add");
+    await page.getByLabel("Keys typed ahead").fill("");
+    await button(page, "Run").tap();
+    const said = await waitStatus(page, "Waiting for a key");
+    if (!said.includes("Keys typed ahead") || said.includes("console")) throw new Error(`status: ${said}`);
+    expect("focused", await hasFocus(page.getByLabel("Keys typed ahead")), true);
+    await page.keyboard.type("34");
+    await waitStatus(page, "ended");
+    await until(() => consoleText(page), "3+4=07\n", "console");
+  },
+  async "a tap on a character says what it does and, with the heat map, how often it ran"() {
+    const page = await open();
+    if (/hover/i.test(await info(page))) throw new Error(`hint: ${await info(page)}`);
+    await box(page).fill(LOOP);
+    await button(page, "Run").tap();
+    await waitStatus(page, "ended");
+    await button(page, "Heat map").tap();
+    const said = await waitStatus(page, "Heat map of");
+    if (!/\btap\b/.test(said) || /hover/i.test(said)) throw new Error(`status: ${said}`);
+    // Each half of the character: the caret lands before or after it.
+    const [cell, at] = [await page.locator("#paint [data-i='10']").boundingBox(), await box(page).boundingBox()];
+    for (const part of [0.8, 0.2]) {
+      await box(page).tap({ position: { x: cell.x - at.x + cell.width * part, y: cell.y - at.y + cell.height / 2 } });
+      await until(() => info(page), "Position 10: ) ", `tapped at ${part} of the character`);
+      await until(() => info(page), "Ran 10 times.", "count on a tap");
+    }
+  },
+  async "the instruction reference shows its disclosure marker and opens on a tap"() {
+    const page = await open();
+    const summary = page.getByText("Instruction reference");
+    // The marker stands before the words.
+    const indent = await summary.evaluate((e) => {
+      const words = document.createRange();
+      words.selectNodeContents(e);
+      return words.getClientRects()[0].left - e.getBoundingClientRect().left;
+    });
+    if (indent < 8) throw new Error(`no marker before the words (${indent} px)`);
+    await summary.tap();
+    await until(() => page.getByRole("table").filter({ hasText: "effect" }).isVisible(), (v) => v, "reference open");
+  },
+};
+
+await runJourneys("phone", journeys, only);
