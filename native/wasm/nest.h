@@ -73,6 +73,7 @@ class Nest {
   // Which label directly in loop h (or in no loop: kNone) holds label k: k
   // itself, or the head of a loop around k; kOutside where none does.
   int In(int h, int k) const {
+    if (k < 0) return kOutside;
     while (k != kNone && loop_[k] != h) k = loop_[k];
     return k == kNone ? kOutside : k;
   }

@@ -518,7 +518,7 @@ class Wasm final : public Backend {
       const int k = Served(h, p);
       if (k == kNone) continue;
       lo = std::min(lo, p), hi = std::max(hi, p);
-      deeper = deeper || nest_.In(h, k) != k;
+      deeper = deeper || (k >= 0 && nest_.In(h, k) != k);
     }
     if (hi < lo) return;
     if (!top) {
