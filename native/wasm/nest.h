@@ -1,9 +1,9 @@
 // How the WebAssembly back end nests its code, worked out from the labels in
 // the order they were placed (0..n-1) and the branches between them.
 //
-// A label branched to from its own code or from code after it heads a
-// loop, which runs from the label to the last branch back to it, widened
-// until loops nest. Every label has a block that opens where the innermost
+// A label that a branch back (from its own code or code after it) returns
+// to, closing a cycle, heads a loop, which runs from the label to the last
+// such branch, widened until loops nest. Every label has a block that opens where the innermost
 // loop around it begins (or at the dispatch loop's head, for a label in no
 // loop) and ends just before its code. A branch forward is then a br out to
 // its target's block, and a branch back a br to its loop's head, as long as

@@ -7,10 +7,13 @@
 //
 // WebAssembly has no goto. The code is written as it comes, with a note at
 // each label and branch; at Finish, once every label has its place, the
-// notes become loops and blocks (nest.h): a branch back is a br to its
-// loop's head and a branch forward a br out of a block. Around them all is a
-// dispatch loop whose br_table enters the code at any position: run's start
-// and a jump through the table set the position and go round it. Where
+// notes become loops and blocks (nest.h): a branch back that closes a cycle
+// is a br to its loop's head and a branch forward a br out of a block.
+// Around them all is a dispatch loop whose br_table enters the code at any
+// position: run's start, a jump through the table and a branch back that
+// closes no cycle set the position and go round it. Code that can come to a
+// jump through the table is written without loops: every position is a way
+// in there, and every loop would dispatch at its head. Where
 // steps are counted, a branch back and the dispatch loop's head look whether
 // the slice has run the budget's steps: then run returns the position it was
 // going to, with kOutOfBudgetBit set, so the page draws and goes on there.
