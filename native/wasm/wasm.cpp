@@ -200,6 +200,12 @@ class Wasm final : public Backend {
     Kind kind;
     int label;
   };
+  // A label's code as Parts visits it.
+  struct Frame {
+    int label;  // its index in the order written
+    int note;   // the next of its notes
+    bool fell;  // whether its falling through was visited
+  };
   using Nest = wasm::Nest<kLabels>;
   static constexpr int kNone = Nest::kNone;
   // What is open at the end of the code so far: a label's block (its index
@@ -231,9 +237,13 @@ class Wasm final : public Backend {
   int after_[kLabels];       // see Arrange
   int seq_[kLabels];         // the order the labels' code is written in
   int index_[kLabels];       // each label's place in that order
-  int queue_[kLabels];       // labels to visit, for Reach and Cycles
-  int seen_[kLabels] = {};   // stamp_ where Cycles visited a label
-  int stamp_ = 0;
+  int queue_[kLabels];       // labels to visit, for Reach
+  int part_[kLabels];        // see Parts, and what it works with:
+  int found_[kLabels];       // the order it found each label in
+  int low_[kLabels];         // the first found that each one's code can come to
+  int held_[kLabels];        // the labels whose part is not known yet
+  bool holding_[kLabels];
+  Frame frame_[kLabels];  // the labels being visited
   Nest nest_;
   int stack_[2 * kLabels + 8];  // what is open, as the function is written
   int depth_ = 0;
@@ -375,13 +385,15 @@ class Wasm final : public Backend {
   // than a position.
   bool Nesting(bool flat) {
     nest_.Reset(placed_);
+    if (!flat) Parts();
     const auto none = [](std::size_t, std::size_t) {};
     const auto live = [&](int in) { return in == kNone || live_[seq_[in]]; };
     Walk(
         [&](int in, int i) {
           const Noted& n = note_[i];
           if (flat || !Branches(n) || !live(in)) return;
-          if (const int to = index_[n.label]; to <= in && Cycles(to, in)) nest_.Back(in, to);
+          if (const int to = index_[n.label]; to <= in && part_[to] == part_[in])
+            nest_.Back(in, to);
         },
         none);
     nest_.Close();
@@ -407,30 +419,60 @@ class Wasm final : public Backend {
         none);
     return good;
   }
-  // Whether the code can come from label from's code to label to's (both
-  // by their index in the order written): through the code it falls or
-  // branches to, and where it goes on after a return.
-  bool Cycles(int from, int to) {
-    ++stamp_;
-    int n = 0;
-    const auto reach = [&](int label) {
-      const int k = label == kExit ? kNone : index_[label];
-      if (k != kNone && seen_[k] != stamp_) seen_[k] = stamp_, queue_[n++] = k;
+  // The parts of the code in which each label's can come to every other's
+  // (Tarjan's strongly connected components, without recursion): part_,
+  // by the order written. A branch back closes a cycle where its target is
+  // in the same part: following the code it falls or branches to, and where
+  // it goes on after a return.
+  void Parts() {
+    int found = 0, parts = 0, held = 0, depth = 0;
+    std::fill(found_, found_ + placed_, kNone);
+    const auto visit = [&](int k) {
+      found_[k] = low_[k] = found++;
+      held_[held++] = k, holding_[k] = true;
+      frame_[depth++] = {k, first_note_[seq_[k]] + 1, false};
     };
-    reach(label_[seq_[from]]);
-    while (n > 0) {
-      const int in = queue_[--n];
-      if (in == to) return true;
-      const int k = seq_[in];
-      const int last = k + 1 < placed_ ? first_note_[k + 1] : notes_;
-      for (int i = first_note_[k] + 1; i < last; ++i) {
-        const Noted& x = note_[i];
-        if (x.kind == Kind::kBranch || x.kind == Kind::kBranchIf) reach(x.label);
-        if (x.kind == Kind::kLeave) reach(entry_[x.label]);
+    for (int root = 0; root < placed_; ++root) {
+      if (found_[root] != kNone) continue;
+      visit(root);
+      while (depth > 0) {
+        Frame& f = frame_[depth - 1];
+        const int k = f.label;
+        const int to = Next(f);
+        if (to != kNone) {
+          if (found_[to] == kNone) {
+            visit(to);
+          } else if (holding_[to]) {
+            low_[k] = std::min(low_[k], found_[to]);
+          }
+          continue;
+        }
+        if (low_[k] == found_[k]) {  // k's part: what is held from k on
+          int x = kNone;
+          while (x != k) x = held_[--held], holding_[x] = false, part_[x] = parts;
+          ++parts;
+        }
+        if (--depth > 0) {
+          const int up = frame_[depth - 1].label;
+          low_[up] = std::min(low_[up], low_[k]);
+        }
       }
-      if (falls_[k] && k + 1 < placed_) reach(label_[k + 1]);
     }
-    return false;
+  }
+  // Where a label's code goes on next, as Parts visits it; kNone when done.
+  int Next(Frame& f) const {
+    const int k = seq_[f.label];
+    const int last = k + 1 < placed_ ? first_note_[k + 1] : notes_;
+    while (f.note < last) {
+      const Noted& n = note_[f.note++];
+      const int label = n.kind == Kind::kLeave                                 ? entry_[n.label]
+                        : n.kind == Kind::kBranch || n.kind == Kind::kBranchIf ? n.label
+                                                                               : kExit;
+      if (label != kExit) return index_[label];
+    }
+    if (f.fell || !falls_[k] || k + 1 >= placed_) return kNone;
+    f.fell = true;
+    return index_[label_[k + 1]];
   }
   // Whether a branch back from in to to is one to the head of a loop it is in.
   bool Looped(int in, int to) const { return nest_.Heads(to) && in <= nest_.End(to); }
