@@ -318,10 +318,8 @@ class Wasm final : public Backend {
       const int k = queue_[--n];
       const int last = k + 1 < placed_ ? first_note_[k + 1] : notes_;
       for (int i = first_note_[k]; i < last; ++i) {
-        const Noted& x = note_[i];
-        if (x.kind == Kind::kBranch || x.kind == Kind::kBranchIf) reach(x.label);
-        if (x.kind == Kind::kLeave) reach(entry_[x.label]);
-        if (x.kind != Kind::kTable || table_live_) continue;
+        reach(GoesOn(note_[i]));
+        if (note_[i].kind != Kind::kTable || table_live_) continue;
         table_live_ = true;
         for (int p = 0; p <= kEndPos; ++p) reach(entry_[p]);
       }
@@ -464,15 +462,18 @@ class Wasm final : public Backend {
     const int k = seq_[f.label];
     const int last = k + 1 < placed_ ? first_note_[k + 1] : notes_;
     while (f.note < last) {
-      const Noted& n = note_[f.note++];
-      const int label = n.kind == Kind::kLeave                                 ? entry_[n.label]
-                        : n.kind == Kind::kBranch || n.kind == Kind::kBranchIf ? n.label
-                                                                               : kExit;
+      const int label = GoesOn(note_[f.note++]);
       if (label != kExit) return index_[label];
     }
     if (f.fell || !falls_[k] || k + 1 >= placed_) return kNone;
     f.fell = true;
     return index_[label_[k + 1]];
+  }
+  // Where the code goes on from a note: a branch's label, or where a return
+  // goes on; kExit for none (or the way out).
+  int GoesOn(const Noted& n) const {
+    if (n.kind == Kind::kLeave) return entry_[n.label];
+    return n.kind == Kind::kBranch || n.kind == Kind::kBranchIf ? n.label : kExit;
   }
   // Whether a branch back from in to to is one to the head of a loop it is in.
   bool Looped(int in, int to) const { return nest_.Heads(to) && in <= nest_.End(to); }
