@@ -1,8 +1,7 @@
 // The WebAssembly instructions and module parts the back end writes, one
 // method per instruction, named after its text form (I32Add for i32.add).
-// Integers are LEB128; a branch depth that is known only at the end is
-// written in five bytes (a padded LEB128, which the format allows) and
-// patched then.
+// Integers are LEB128; a size that is known only at the end is written in
+// five bytes (a padded LEB128, which the format allows) and patched then.
 #pragma once
 
 #include <cstddef>
@@ -79,9 +78,10 @@ class Asm : public native::CodeBuffer {
   void IfI32() { Byte(op::kIf), Byte(op::kI32); }
   void Else() { Byte(op::kElse); }
   void End() { Byte(op::kEnd); }
-  std::size_t Br() { return Byte(op::kBr), Padded(); }
-  std::size_t BrIf() { return Byte(op::kBrIf), Padded(); }
-  void BrTable() { Byte(op::kBrTable); }  // then the depths, with U32
+  void Br(std::uint32_t depth) { Byte(op::kBr), U32(depth); }
+  void BrIf(std::uint32_t depth) { Byte(op::kBrIf), U32(depth); }
+  // Then the count of depths, the depths and the default, with U32.
+  void BrTable() { Byte(op::kBrTable); }
   void Return() { Byte(op::kReturn); }
   void Call(std::uint32_t function) { Byte(op::kCall), U32(function); }
   void Drop() { Byte(op::kDrop); }

@@ -5,33 +5,43 @@
 // each named by its index in the interpreter's function table, which is
 // what a function pointer is there.
 //
-// WebAssembly has no goto. Every label opens a block at the head of the
-// function, inside a dispatch loop; the code for a label follows its block's
-// end, so a branch to a label not yet placed leaves the blocks up to it, and
-// one to a position already placed sets the position and goes round the
-// loop, whose br_table enters any position. Where steps are counted, the
-// loop's head looks whether the slice has run the budget's steps: then run
-// returns the position it was going to, with kOutOfBudgetBit set, so the page
-// draws and goes on there. a, b, c, d, two scratch values, the output count
-// and the steps are locals.
+// WebAssembly has no goto. The code is written as it comes, with a note at
+// each label and branch; at Finish, once every label has its place, the
+// notes become loops and blocks (nest.h): a branch back that closes a cycle
+// is a br to its loop's head and a branch forward a br out of a block.
+// Around them all is a dispatch loop whose br_table enters the code at any
+// position: run's start, a jump through the table and a branch back that
+// closes no cycle set the position and go round it. Code that can come to a
+// jump through the table is written without loops: every position is a way
+// in there, and every loop would dispatch at its head. Where
+// steps are counted, a branch back and the dispatch loop's head look whether
+// the slice has run the budget's steps: then run returns the position it was
+// going to, with kOutOfBudgetBit set, so the page draws and goes on there.
+// a, b, c, d, two scratch values, the output count and the steps are locals.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 #include "native/backend.h"
 #include "native/slice.h"
 #include "native/wasm/asm.h"
+#include "native/wasm/nest.h"
 
 namespace native {
 namespace {
 
 // The locals: run's two parameters, then the i32 ones: a..d and the scratch
-// values (Reg's order), the output count and the position the dispatch loop
-// goes to; then the i64 ones: the steps counted and where the slice ends.
+// values (Reg's order), the output count and the position a dispatch goes
+// to; then the i64 ones: the steps counted and where the slice ends.
 constexpr std::uint32_t kStart = 0, kBudget = 1, kFirstReg = 2, kLen = kFirstReg + kNoReg,
                         kTarget = kLen + 1, kI32Locals = kTarget - 1, kSteps = kTarget + 1,
                         kLimit = kSteps + 1;
+// The position outside a dispatch, so that a loop that dispatches goes
+// straight on to its head's code.
+constexpr std::int32_t kNowhere = -1;
 constexpr int kCalloutCap = 8;  // the driver calls out to fewer
 constexpr std::size_t kBodyCap = 1 << 17;
+constexpr int kNoteCap = 6 * kLabels;  // labels and branches: at most a few of each per position
 
 std::uint32_t Local(Reg r) {
   return kFirstReg + r;
@@ -46,17 +56,18 @@ class Wasm final : public Backend {
 
   void Reset(std::uint8_t* code, std::size_t cap, const World& world) override {
     module_.Reset(code, cap);
+    module_base_ = code, module_cap_ = cap;
     head_.Reset(head_bytes_, sizeof head_bytes_);
     body_.Reset(body_bytes_, sizeof body_bytes_);
     world_ = world;
     placed_ = 0;
-    fixes_ = 0;
+    notes_ = 0;
+    open_ = true;
     callouts_ = 0;
-    for (int& at : index_) at = -1;
+    for (int& at : at_) at = -1;
   }
 
-  // Loads the machine; the dispatch loop and the blocks come at Finish, once
-  // their number is known.
+  // Loads the machine; the loops and blocks come at Finish.
   void Enter() override {
     Load(head_);
     head_.I32Const(0), head_.I32Load(Address(world_.len)), head_.LocalSet(kLen);
@@ -72,16 +83,21 @@ class Wasm final : public Backend {
   void Leave(int result) override {
     Store(body_);
     body_.I32Const(result), body_.Return();
+    open_ = false;
+    if (result >= 0) Note(Kind::kLeave, result);
   }
   void Place(int label) override {
-    body_.End();
-    index_[label] = placed_++;
+    if (at_[label] >= 0) placed_ = kLabels + 1;  // twice: Finish fails
+    if (placed_ > 0 && placed_ <= kLabels) falls_[placed_ - 1] = open_;
+    if (placed_ < kLabels) first_note_[placed_] = notes_, at_[label] = placed_;
+    ++placed_;
+    open_ = true;
+    Note(Kind::kPlace, label);
   }
 
   void Branch(int label) override {
-    if (index_[label] < 0) return Forward(body_.Br(), label, 0);
-    body_.I32Const(Position(label)), body_.LocalSet(kTarget);
-    Around(body_.Br(), 0);
+    Note(Kind::kBranch, label);
+    open_ = false;
   }
   void BranchIf(Cond cond, Reg x, Reg y, int label) override {
     body_.LocalGet(Local(x)), body_.LocalGet(Local(y));
@@ -93,7 +109,8 @@ class Wasm final : public Backend {
   }
   void JumpTable(Reg index) override {
     body_.LocalGet(Local(index)), body_.LocalSet(kTarget);
-    Around(body_.Br(), 0);
+    Note(Kind::kTable, kExit);
+    open_ = false;
   }
   void AddSteps(std::uint32_t k) override {
     body_.LocalGet(kSteps), body_.I64Const(k), body_.I64Add(), body_.LocalSet(kSteps);
@@ -101,7 +118,7 @@ class Wasm final : public Backend {
   void CountDown(int label) override {
     const std::uint32_t at = Address(world_.jumps);
     body_.I32Const(0), body_.I64Load(at), body_.I64Eqz();
-    Forward(body_.BrIf(), label, 0);
+    Note(Kind::kBranchIf, label);
     body_.I32Const(0), body_.I32Const(0), body_.I64Load(at), body_.I64Const(1), body_.I64Sub();
     body_.I64Store(at);
   }
@@ -154,53 +171,84 @@ class Wasm final : public Backend {
     body_.I32Const(0), body_.I32Load(Address(world_.len)), body_.LocalSet(kLen);
   }
 
+  // Tries the code with its loops, then, where that did not fit, with every
+  // branch back going round the dispatch loop.
   bool Finish(const int* entry) override {
-    const std::uint32_t blocks = placed_;
-    for (int i = 0; i < fixes_; ++i) {  // depths, now that every label has its block
-      const Fix& f = fixes_at_[i];
-      const std::uint32_t depth =
-          f.label < 0 ? blocks - f.region : static_cast<std::uint32_t>(index_[f.label]) - f.region;
-      body_.Patch(f.at, depth + f.inner);
+    if (placed_ > kLabels || notes_ > kNoteCap || at_[kExit] < 0 || !body_.Fits()) return false;
+    falls_[placed_ - 1] = open_;
+    for (int p = 0; p <= kEndPos; ++p) {
+      if (at_[entry[p]] < 0) return false;
     }
-    wasm::Asm code;  // the function: locals, the head, the dispatch loop, the body
-    code.Reset(code_bytes_, sizeof code_bytes_);
-    code.U32(2), code.U32(kI32Locals), code.Byte(wasm::op::kI32);
-    code.U32(2), code.Byte(wasm::op::kI64);
-    code.Append(head_);
-    code.Loop();
-    code.LocalGet(kSteps), code.LocalGet(kLimit), code.I64GeU(), code.If();  // the slice is done
-    Store(code);
-    code.LocalGet(kTarget), code.I32Const(kOutOfBudgetBit), code.I32Or(), code.Return();
-    code.End();
-    for (std::uint32_t i = 0; i < blocks; ++i) code.Block();
-    code.LocalGet(kTarget), code.BrTable(), code.U32(kEndPos + 1);
-    for (int p = 0; p <= kEndPos; ++p) code.U32(static_cast<std::uint32_t>(index_[entry[p]]));
-    code.U32(static_cast<std::uint32_t>(index_[kExit]));
-    code.Append(body_);
-    code.End(), code.Unreachable(), code.End();
-    Module(code);
-    return code.Fits() && head_.Fits() && body_.Fits() && module_.Fits() && fixes_ <= kFixCap &&
-           index_[kExit] >= 0 && callouts_ < kCalloutCap;
+    for (int i = 0; i < notes_; ++i) {
+      const Noted& n = note_[i];
+      if ((n.kind == Kind::kBranch || n.kind == Kind::kBranchIf) && at_[n.label] < 0) return false;
+    }
+    for (int k = 0; k < placed_; ++k) label_[k] = note_[first_note_[k]].label;
+    entry_ = entry;
+    Reach();
+    return (!table_live_ && Write(false)) || Write(true);
   }
   std::size_t Size() const override { return module_.Here(); }
 
  private:
-  struct Fix {
-    std::size_t at;        // the depth, in body_
-    int label;             // -1: the dispatch loop
-    std::uint32_t region;  // labels placed before the branch
-    std::uint32_t inner;   // blocks of its own it is inside (an if)
+  // What the body notes as it is written: a label placed, or a branch to
+  // one (a conditional one takes its condition from the stack), the jump
+  // through the table, or a return to go on at a position (label).
+  enum class Kind : std::uint8_t { kPlace, kBranch, kBranchIf, kTable, kLeave };
+  struct Noted {
+    std::size_t at;  // in body_, after the code before it
+    Kind kind;
+    int label;
   };
-  static constexpr int kFixCap = 4 * kLabels;
+  // A label's code as Parts visits it.
+  struct Frame {
+    int label;  // its index in the order written
+    int note;   // the next of its notes
+    bool fell;  // whether its falling through was visited
+  };
+  using Nest = wasm::Nest<kLabels>;
+  static constexpr int kNone = Nest::kNone;
+  // What is open at the end of the code so far: a label's block (its index
+  // in the order written), a loop (kLoopBase + its head's index), a block or
+  // if of the back end's own, or one of the three around them all.
+  static constexpr int kExitBlock = -2, kOutOfBudget = -3, kDispatch = -4, kOwn = -5,
+                       kLoopBase = kLabels;
 
   wasm::Asm module_;  // the caller's bytes
+  std::uint8_t* module_base_ = nullptr;
+  std::size_t module_cap_ = 0;
   wasm::Asm head_;
   wasm::Asm body_;
+  wasm::Asm code_;  // the function: locals, the head, the loops and blocks, the body
   World world_{};
-  int index_[kLabels];  // the order in which each label was placed, or -1
-  std::uint32_t placed_ = 0;
-  Fix fixes_at_[kFixCap];
-  int fixes_ = 0;
+  // The body as written: each label's code and notes, by the order placed.
+  int at_[kLabels];          // the order in which each label was placed, or -1
+  int label_[kLabels];       // the labels in that order
+  int first_note_[kLabels];  // each one's note
+  bool falls_[kLabels];      // whether its code falls through to the next
+  int placed_ = 0;
+  bool open_ = true;  // whether the code written so far falls through
+  Noted note_[kNoteCap];
+  int notes_ = 0;
+  const int* entry_ = nullptr;  // each position's label
+  // What Finish works out.
+  bool live_[kLabels];       // whether the run can come to each label's code
+  bool table_live_ = false;  // whether it can come to a jump through the table
+  int after_[kLabels];       // see Arrange
+  int seq_[kLabels];         // the order the labels' code is written in
+  int index_[kLabels];       // each label's place in that order
+  int queue_[kLabels];       // labels to visit, for Reach
+  int part_[kLabels];        // see Parts, and what it works with:
+  int found_[kLabels];       // the order it found each label in
+  int low_[kLabels];         // the first found that each one's code can come to
+  int held_[kLabels];        // the labels whose part is not known yet
+  bool holding_[kLabels];
+  Frame frame_[kLabels];  // the labels being visited
+  Nest nest_;
+  int stack_[2 * kLabels + 8];  // what is open, as the function is written
+  int depth_ = 0;
+  int block_at_[kLabels];  // where each label's block is on the stack
+  int loop_at_[kLabels];   // where the loop each label heads is
   Callout callout_[kCalloutCap];
   int callouts_ = 0;
   std::uint8_t head_bytes_[256];
@@ -209,11 +257,10 @@ class Wasm final : public Backend {
 
   static int Position(int label) { return label == kExit ? kEndPos : label; }
 
-  void Forward(std::size_t at, int label, std::uint32_t inner) {
-    if (fixes_ < kFixCap) fixes_at_[fixes_] = {at, label, placed_, inner};
-    ++fixes_;
+  void Note(Kind kind, int label) {
+    if (notes_ < kNoteCap) note_[notes_] = {body_.Here(), kind, label};
+    ++notes_;
   }
-  void Around(std::size_t at, std::uint32_t inner) { Forward(at, -1, inner); }
   // The condition's value is on the stack.
   void BrIf(Cond cond, int label) {
     switch (cond) {
@@ -221,10 +268,356 @@ class Wasm final : public Backend {
       case Cond::kNotEqual: body_.I32Ne(); break;
       case Cond::kAbove: body_.I32GtU(); break;
     }
-    if (index_[label] < 0) return Forward(body_.BrIf(), label, 0);
-    body_.If(), body_.I32Const(Position(label)), body_.LocalSet(kTarget);
-    Around(body_.Br(), 1), body_.End();
+    Note(Kind::kBranchIf, label);
   }
+
+  // The function, with loops or flat; false where it does not fit.
+  bool Write(bool flat) {
+    Arrange(flat);
+    if (!Nesting(flat)) return false;
+    module_.Reset(module_base_, module_cap_);
+    code_.Reset(code_bytes_, sizeof code_bytes_);
+    code_.U32(2), code_.U32(kI32Locals), code_.Byte(wasm::op::kI32);
+    code_.U32(2), code_.Byte(wasm::op::kI64);
+    code_.Append(head_);
+    depth_ = 0;
+    code_.Block(), Push(kExitBlock), code_.Block(), Push(kOutOfBudget);
+    code_.Loop(), Push(kDispatch);
+    if (world_.steps != nullptr) {  // the slice is done
+      code_.LocalGet(kSteps), code_.LocalGet(kLimit), code_.I64GeU(),
+          code_.BrIf(Depth(kOutOfBudget));
+    }
+    Blocks(kNone);
+    Dispatch(kNone);
+    if (!Body()) return false;
+    while (depth_ > 0 && stack_[depth_ - 1] >= kLoopBase) code_.End(), Pop();
+    if (depth_ != 3) return false;
+    code_.End(), Pop(), code_.Unreachable();                    // the dispatch loop
+    code_.End(), Pop(), Store(code_), code_.LocalGet(kTarget);  // out of budget
+    code_.I32Const(kOutOfBudgetBit), code_.I32Or(), code_.Return();
+    code_.End(), Pop(), Store(code_), code_.I32Const(-1), code_.Return();  // the way out
+    code_.End();
+    Module(code_);
+    return code_.Fits() && head_.Fits() && module_.Fits() && callouts_ < kCalloutCap;
+  }
+
+  // Which code the run can come to (live_, by the order placed): where it
+  // starts (the branch before any label, else the first label), where it
+  // goes on after a return, and from there where the code branches, falls
+  // through and jumps through the table.
+  void Reach() {
+    std::fill(live_, live_ + placed_, false);
+    table_live_ = false;
+    int n = 0;
+    const auto reach = [&](int label) {
+      const int k = at_[label];
+      if (label != kExit && !live_[k]) live_[k] = true, queue_[n++] = k;
+    };
+    reach(first_note_[0] > 0 && note_[0].kind == Kind::kBranch ? note_[0].label : label_[0]);
+    while (n > 0) {
+      const int k = queue_[--n];
+      const int last = k + 1 < placed_ ? first_note_[k + 1] : notes_;
+      for (int i = first_note_[k]; i < last; ++i) {
+        reach(GoesOn(note_[i]));
+        if (note_[i].kind != Kind::kTable || table_live_) continue;
+        table_live_ = true;
+        for (int p = 0; p <= kEndPos; ++p) reach(entry_[p]);
+      }
+      if (falls_[k] && k + 1 < placed_) reach(label_[k + 1]);
+    }
+  }
+
+  // The order the labels' code is written in (seq_, and each label's index
+  // in it, index_): as placed, but for the code the driver puts out of line
+  // after the way out. A piece of it (a label not fallen into, and those its
+  // code falls into) goes after the first code that does not fall through
+  // at or after the last one placed before the way out that branches to it,
+  // so that a loop closed by a branch back from it takes no more than it.
+  void Arrange(bool flat) {
+    const int exit = at_[kExit];
+    for (int k = 0; k < placed_; ++k) after_[k] = exit;
+    for (int k = 0; k < exit && !flat; ++k) {
+      if (!live_[k]) continue;
+      const int last = k + 1 < placed_ ? first_note_[k + 1] : notes_;
+      for (int i = first_note_[k]; i < last; ++i) {
+        const Noted& n = note_[i];
+        if (n.kind != Kind::kBranch && n.kind != Kind::kBranchIf) continue;
+        const int to = at_[n.label];
+        if (to <= exit || falls_[to - 1]) continue;
+        int after = k;
+        while (falls_[after]) ++after;
+        after_[to] = after;
+      }
+    }
+    int n = 0;
+    for (int k = 0; k <= exit; ++k) {
+      seq_[n++] = k;
+      for (int u = exit + 1; u < placed_; ++u) {
+        if (falls_[u - 1] || after_[u] != k) continue;
+        seq_[n++] = u;
+        for (int v = u + 1; v < placed_ && falls_[v - 1]; ++v) seq_[n++] = v;
+      }
+    }
+    for (int i = 0; i < placed_; ++i) index_[label_[seq_[i]]] = i;
+  }
+  // Calls note(in, i) for every note i in the order the code is written, in
+  // being the index of the label whose code it is in (kNone before any),
+  // and bytes(from, to) for the code between notes.
+  template <typename Notes, typename Bytes>
+  void Walk(Notes note, Bytes bytes) const {
+    for (int in = kNone; in < placed_; ++in) {
+      const int k = in == kNone ? kNone : seq_[in];
+      const int first = k == kNone ? 0 : first_note_[k];
+      const int last = k + 1 < placed_ ? first_note_[k + 1] : notes_;
+      std::size_t from = k == kNone ? 0 : note_[first].at;
+      for (int i = first; i < last; ++i) {
+        bytes(from, note_[i].at), note(in, i);
+        from = note_[i].at;
+      }
+      bytes(from, k + 1 < placed_ ? note_[first_note_[k + 1]].at : body_.Here());
+    }
+  }
+
+  // The loops from the branches back (none where flat), and where the run
+  // may go on inside them. False where a branch goes in somewhere other
+  // than a position.
+  bool Nesting(bool flat) {
+    nest_.Reset(placed_);
+    if (!flat) Parts();
+    const auto none = [](std::size_t, std::size_t) {};
+    const auto live = [&](int in) { return in == kNone || live_[seq_[in]]; };
+    Walk(
+        [&](int in, int i) {
+          const Noted& n = note_[i];
+          if (flat || !Branches(n) || !live(in)) return;
+          if (const int to = index_[n.label]; to <= in && part_[to] == part_[in])
+            nest_.Back(in, to);
+        },
+        none);
+    nest_.Close();
+    const auto land = [&](int p) {
+      if (entry_[p] != kExit) nest_.Land(index_[entry_[p]]);
+    };
+    for (int p = 0; p < kEndPos && table_live_; ++p) land(p);
+    for (int k = 0; k < placed_ && world_.steps != nullptr; ++k) {
+      if (nest_.Heads(k)) nest_.Land(k);  // a slice may end at its loop's branch back
+    }
+    bool good = true;
+    Walk(
+        [&](int in, int i) {
+          const Noted& n = note_[i];
+          if (!live(in)) return;
+          if (n.kind == Kind::kLeave) land(n.label);
+          if (!Branches(n)) return;
+          const int to = index_[n.label];
+          if (to <= in ? Looped(in, to) : nest_.Via(in, to) == kNone) return;
+          good = good && n.label <= kEndPos;  // a position to dispatch on
+          nest_.Land(to);
+        },
+        none);
+    return good;
+  }
+  // The parts of the code in which each label's can come to every other's
+  // (Tarjan's strongly connected components, without recursion): part_,
+  // by the order written. A branch back closes a cycle where its target is
+  // in the same part: following the code it falls or branches to, and where
+  // it goes on after a return.
+  void Parts() {
+    int found = 0, parts = 0, held = 0, depth = 0;
+    std::fill(found_, found_ + placed_, kNone);
+    const auto visit = [&](int k) {
+      found_[k] = low_[k] = found++;
+      held_[held++] = k, holding_[k] = true;
+      frame_[depth++] = {k, first_note_[seq_[k]] + 1, false};
+    };
+    for (int root = 0; root < placed_; ++root) {
+      if (found_[root] != kNone) continue;
+      visit(root);
+      while (depth > 0) {
+        Frame& f = frame_[depth - 1];
+        const int k = f.label;
+        const int to = Next(f);
+        if (to != kNone) {
+          if (found_[to] == kNone) {
+            visit(to);
+          } else if (holding_[to]) {
+            low_[k] = std::min(low_[k], found_[to]);
+          }
+          continue;
+        }
+        if (low_[k] == found_[k]) {  // k's part: what is held from k on
+          int x = kNone;
+          while (x != k) x = held_[--held], holding_[x] = false, part_[x] = parts;
+          ++parts;
+        }
+        if (--depth > 0) {
+          const int up = frame_[depth - 1].label;
+          low_[up] = std::min(low_[up], low_[k]);
+        }
+      }
+    }
+  }
+  // Where a label's code goes on next, as Parts visits it; kNone when done.
+  int Next(Frame& f) const {
+    const int k = seq_[f.label];
+    const int last = k + 1 < placed_ ? first_note_[k + 1] : notes_;
+    while (f.note < last) {
+      const int label = GoesOn(note_[f.note++]);
+      if (label != kExit) return index_[label];
+    }
+    if (f.fell || !falls_[k] || k + 1 >= placed_) return kNone;
+    f.fell = true;
+    return index_[label_[k + 1]];
+  }
+  // Where the code goes on from a note: a branch's label, or where a return
+  // goes on; kExit for none (or the way out).
+  int GoesOn(const Noted& n) const {
+    if (n.kind == Kind::kLeave) return entry_[n.label];
+    return n.kind == Kind::kBranch || n.kind == Kind::kBranchIf ? n.label : kExit;
+  }
+  // Whether a branch back from in to to is one to the head of a loop it is in.
+  bool Looped(int in, int to) const { return nest_.Heads(to) && in <= nest_.End(to); }
+  static bool Branches(const Noted& n) {
+    return (n.kind == Kind::kBranch || n.kind == Kind::kBranchIf) && n.label != kExit;
+  }
+
+  // The body with its loops and blocks. False where the nesting is not as
+  // worked out.
+  bool Body() {
+    bool good = true;
+    Walk(
+        [&](int in, int i) {
+          const Noted& n = note_[i];
+          switch (n.kind) {
+            case Kind::kPlace: good = good && Open(in); break;
+            case Kind::kTable: code_.Br(Depth(kDispatch)); break;
+            case Kind::kLeave: break;
+            case Kind::kBranch:
+            case Kind::kBranchIf: good = good && Go(in, n.label, n.kind == Kind::kBranchIf); break;
+          }
+        },
+        [&](std::size_t from, std::size_t to) { code_.Put(body_bytes_ + from, to - from); });
+    return good;
+  }
+  // Label k's code begins: the loops before it end, then its block; the
+  // loop it heads begins.
+  bool Open(int k) {
+    while (depth_ > 0 && stack_[depth_ - 1] >= kLoopBase &&
+           nest_.End(stack_[depth_ - 1] - kLoopBase) < k) {
+      code_.End(), Pop();
+    }
+    if (depth_ == 0 || stack_[depth_ - 1] != k) return false;
+    code_.End(), Pop();
+    if (!nest_.Heads(k)) return true;
+    code_.Loop(), Push(kLoopBase + k);
+    Blocks(k);
+    if (nest_.Dispatches(k)) Dispatch(k);
+    return true;
+  }
+  // A branch in label in's code to label: out to its block, back to its
+  // loop's head, or in by the head of a loop it is not in.
+  bool Go(int in, int label, bool conditional) {
+    if (label == kExit) {
+      conditional ? code_.BrIf(Depth(kExitBlock)) : code_.Br(Depth(kExitBlock));
+      return true;
+    }
+    const int to = index_[label];
+    const bool back = to <= in, looped = back && Looped(in, to);
+    const int via = back ? kNone : nest_.Via(in, to);
+    // What the br goes to, and where it is open.
+    const int what = looped ? kLoopBase + to : back ? kDispatch : via == kNone ? to : via;
+    const int at = looped ? loop_at_[to] : back ? kExitBlock - kDispatch : block_at_[what];
+    if (at < 0 || at >= depth_ || stack_[at] != what) return false;
+    if (!back && via == kNone) {
+      conditional ? code_.BrIf(Depth(at)) : code_.Br(Depth(at));
+      return true;
+    }
+    if (conditional) code_.If(), Push(kOwn);
+    if (!looped) {  // by a dispatch
+      code_.I32Const(Position(label)), code_.LocalSet(kTarget);
+    } else if (world_.steps != nullptr) {  // the slice may be done
+      code_.LocalGet(kSteps), code_.LocalGet(kLimit), code_.I64GeU(), code_.If(), Push(kOwn);
+      code_.I32Const(Position(label)), code_.LocalSet(kTarget), code_.Br(Depth(kOutOfBudget));
+      code_.End(), Pop();
+    }
+    code_.Br(Depth(at));
+    if (conditional) code_.End(), Pop();
+    return true;
+  }
+  // The blocks of the labels directly in the loop h heads (kNone: in no
+  // loop), the last outermost.
+  void Blocks(int h) {
+    const int last = h == kNone ? placed_ - 1 : nest_.End(h);
+    for (int k = last; k > h; --k) {
+      if (nest_.Loop(k) == h) code_.Block(), Push(k);
+    }
+  }
+  // Where the dispatch loop's head (h: kNone) or the head of loop h goes on
+  // at the position kTarget holds, which the dispatch leaves kNowhere: to a
+  // label's block, or in by the head of a loop inside, which dispatches in
+  // turn.
+  void Dispatch(int h) {
+    const bool top = h == kNone;
+    int lo = top ? 0 : kEndPos + 1, hi = top ? kEndPos : -1;
+    bool deeper = false;
+    for (int p = 0; p <= kEndPos; ++p) {
+      const int k = Served(h, p);
+      if (k == kNone) continue;
+      lo = std::min(lo, p), hi = std::max(hi, p);
+      deeper = deeper || (k >= 0 && nest_.In(h, k) != k);
+    }
+    if (hi < lo) return;
+    if (!top) {
+      code_.LocalGet(kTarget), code_.I32Const(kNowhere), code_.I32Ne(), code_.If(), Push(kOwn);
+    }
+    const auto position = [&] {
+      code_.LocalGet(kTarget);
+      if (lo > 0) code_.I32Const(lo), code_.I32Sub();
+    };
+    const auto table = [&](auto depth) {
+      code_.BrTable(), code_.U32(static_cast<std::uint32_t>(hi - lo + 1));
+      for (int p = lo; p <= hi; ++p) code_.U32(depth(Served(h, p)));
+      code_.U32(depth(kNone));
+    };
+    position();
+    if (deeper) {  // first in by the heads of the loops inside; the rest on
+      code_.Block(), Push(kOwn);
+      position();
+      table([&](int k) {
+        const int in = k < 0 ? k : nest_.In(h, k);
+        return in >= 0 && in != k ? Depth(block_at_[in]) : 0;
+      });
+      code_.End(), Pop();
+    }
+    if (nest_.Dispatching()) code_.I32Const(kNowhere), code_.LocalSet(kTarget);
+    table([&](int k) {
+      if (k == kExitBlock) return Depth(kExitBlock);
+      return k >= 0 && nest_.In(h, k) == k ? Depth(block_at_[k]) : top ? Depth(kExitBlock) : 0;
+    });
+    if (!top) code_.End(), Pop();
+  }
+  // The index of position p's label if the dispatch of loop h (kNone: the
+  // dispatch loop) serves it, kExitBlock for the way out, else kNone.
+  int Served(int h, int p) const {
+    if (p > kEndPos || p < 0) return kNone;
+    if (entry_[p] == kExit) return h == kNone ? kExitBlock : kNone;
+    const int k = index_[entry_[p]];
+    return nest_.In(h, k) == Nest::kOutside ? kNone : k;
+  }
+
+  void Push(int what) {
+    if (what >= kLoopBase) loop_at_[what - kLoopBase] = depth_;
+    if (what >= 0 && what < kLoopBase) block_at_[what] = depth_;
+    stack_[depth_++] = what;
+  }
+  void Pop() { --depth_; }
+  // The depth of a br to what is open at stack index at; kExitBlock,
+  // kOutOfBudget and kDispatch are at the bottom, in that order.
+  std::uint32_t Depth(int at) const {
+    if (at < 0) at = kExitBlock - at;  // 0, 1, 2
+    return static_cast<std::uint32_t>(depth_ - 1 - at);
+  }
+
   void Arith(Reg dst, Reg src) { body_.LocalGet(Local(dst)), body_.LocalGet(Local(src)); }
   void Set(Reg dst) { body_.LocalSet(Local(dst)); }
   void InMemory(Reg index) {
