@@ -53,7 +53,8 @@ build: configure
 
 # Builds only the interpreter, then starts it.
 run: configure
-	@cmake --build --preset dev -j $(JOBS) --target vek $(QUIET)
+	@out=$$(cmake --build --preset dev -j $(JOBS) --target vek $(QUIET) 2>&1) || { echo "$$out"; exit 1; }; \
+	    printf '%s' "$$out" | grep -v '^ninja: no work to do\.$$' || true
 	@./build/dev/vek
 
 # The whole suite, in the optimised build and in the sanitizer build.
