@@ -66,6 +66,10 @@ export class Run {
   get steps() {
     return this.#steps;
   }
+  // Milliseconds the run's free slices took, all told.
+  get sliceMs() {
+    return this.#scheduler.busy;
+  }
   get frontier() {
     return this.#frontier;
   }

@@ -23,10 +23,12 @@ export class Scheduler {
   #frameAt = 0; // when the page last had its turn
   #yielding = false; // the page's turn has come
   #resume = null; // ends a wait that is not a turn
+  busy = 0; // ms the run's free slices took, all told
 
   // A slice of `taken` steps has just ended; `running` if it ran freely.
   took(taken, running) {
     const now = performance.now();
+    if (taken > 0 && running) this.busy += now - this.#sliceAt;
     if (taken > 0 && running && now > this.#sliceAt) {
       this.#rate = Math.max(100, 0.7 * this.#rate + 0.3 * (taken / (now - this.#sliceAt)));
     }
