@@ -45,6 +45,11 @@ export class Interpreter {
     return { all: this.#vek._vek_runs(), compiled: this.#vek._vek_compiled_runs() };
   }
 
+  // The page's policy refuses compiling WebAssembly: runs no longer try.
+  compilingRefused() {
+    this.#vek._vek_compiling_refused();
+  }
+
   // Registers a, b, c, d (0..3) and tmp (4).
   register(i) {
     return this.#vek._vek_register(i);

@@ -269,6 +269,13 @@ function setup() {
   setButtons();
 }
 
+// Where the page's policy refuses compiling WebAssembly (the browser reports
+// it as "wasm-eval"), runs go on in the module's own loops without trying
+// again, silently.
+document.addEventListener("securitypolicyviolation", (e) => {
+  if (e.blockedURI === "wasm-eval") interpreter?.compilingRefused();
+});
+
 // The page works once the interpreter has loaded: the machine's sizes are its.
 Interpreter.load(globalThis.createVek).then((loaded) => {
   interpreter = loaded;
