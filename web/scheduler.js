@@ -4,6 +4,9 @@
 
 const FRAME_MS = 30;
 const SLICE_MS = 5;
+// What performance.now() resolves at most in a page that is not isolated
+// across origins: a slice it sees take no time took less than this.
+const CLOCK_MS = 0.1;
 
 // A task as soon as the page has handled what waits (setTimeout would add
 // 4 ms); node has setImmediate for it.
@@ -28,9 +31,11 @@ export class Scheduler {
   // A slice of `taken` steps has just ended; `running` if it ran freely.
   took(taken, running) {
     const now = performance.now();
-    if (taken > 0 && running) this.busy += now - this.#sliceAt;
-    if (taken > 0 && running && now > this.#sliceAt) {
-      this.#rate = Math.max(100, 0.7 * this.#rate + 0.3 * (taken / (now - this.#sliceAt)));
+    if (taken > 0 && running) {
+      this.busy += now - this.#sliceAt;
+      // A slice too short for the clock says the rate is at least this.
+      const ms = Math.max(CLOCK_MS, now - this.#sliceAt);
+      this.#rate = Math.max(100, 0.7 * this.#rate + 0.3 * (taken / ms));
     }
   }
   // The run goes on freely from now.
