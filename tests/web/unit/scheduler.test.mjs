@@ -37,7 +37,11 @@ test("slices follow the machine's speed, measured only while running freely", (t
   scheduler.took(1_000_000, true);
   scheduler.started();
   const grown = scheduler.next();
-  assert.ok(grown > 0.3 * 5 * 1_000_000 / 0.1 && grown < 0.3 * 5 * 1_000_000 / 0.1 + steps, `unseen: ${grown}`);
+  assert.ok(grown > steps * 10, `unseen: ${grown}`);
+  // However fast, a slice is one the counting loop goes through quickly.
+  scheduler.took(1e9, true);
+  scheduler.started();
+  assert.equal(scheduler.next(), 1 << 20);
   // A slow machine still gets slices of 1000 steps at least.
   for (let i = 0; i < 50; i++) {
     now += 1000;
