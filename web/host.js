@@ -86,6 +86,11 @@ export class Interpreter {
     const taken = this.#vek._vek_count(position, max);
     return { taken, at: this.#vek._vek_counted_to() };
   }
+  // The same with the fast loop, nothing counted: steps run again.
+  advance(position, max) {
+    const taken = this.#vek._vek_advance(position, max);
+    return { taken, at: this.#vek._vek_counted_to() };
+  }
   // Steps counted at each position since the last clearHeat().
   heat() {
     return new Uint32Array(this.#vek.HEAPU32.buffer, this.#vek._vek_heat(), this.positions);
