@@ -191,7 +191,7 @@ web-bench: web build
 	@npm ci --no-audit --no-fund --silent
 	node bench/page.mjs build/web
 	node bench/web.mjs build/web build/dev/vek build/dev/vek_fast bench/programs/*.vek
-	node bench/page-run.mjs build/web bench/programs/*.vek
+	node bench/page-run.mjs build/web build/dev/vek bench/programs/*.vek
 
 # The release: every artifact of one version in dist/, built with the presets
 # above from the last commit (DIST_DIRTY=yes packs uncommitted changes too, to

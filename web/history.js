@@ -2,8 +2,11 @@
 // and a snapshot of the machine at least `every` steps after the one before
 // (slices of compiled code end where they may), at most SNAPSHOTS of them:
 // past that `every` doubles and the snapshots closer than that to the one
-// kept before them go, so they cover the whole run. Any earlier step is the
-// nearest snapshot, then the counting loop up to that step. No DOM here.
+// kept before them go, so they cover the whole run. The machine at the last
+// note is kept too, however far apart the snapshots have grown, so a step
+// back from where the run stopped counts through one slice at most. Any
+// earlier step is the nearest snapshot, then the counting loop up to that
+// step. No DOM here.
 
 const SNAPSHOTS = 256;
 const OUTPUT_KEPT = 1 << 20;
@@ -57,6 +60,7 @@ export class History {
   #interpreter;
   #snapshots = [];
   #every = 1 << 16;
+  #latest = null; // the machine at the last note, when no snapshot was due
   #output = new Output();
 
   constructor(interpreter) {
@@ -72,10 +76,11 @@ export class History {
   // snapshot is due.
   note(steps, position, keys) {
     const last = this.#snapshots.at(-1);
-    if (last && steps < last.step + this.#every) return;
-    const machine = this.#interpreter;
-    this.#snapshots.push({ step: steps, position, keys, out: this.#output.total,
-      registers: Int32Array.from({ length: REGISTERS }, (_, i) => machine.register(i)), memory: machine.memory().slice() });
+    if (last && steps < last.step + this.#every) {
+      this.#latest = this.#take(steps, position, keys, this.#latest); // its arrays used again
+      return;
+    }
+    this.#snapshots.push(this.#take(steps, position, keys));
     if (this.#snapshots.length > SNAPSHOTS) {
       this.#every *= 2;
       const kept = [];
@@ -83,11 +88,20 @@ export class History {
       this.#snapshots = kept;
     }
   }
+  #take(step, position, keys, into = null) {
+    const machine = this.#interpreter;
+    const snap = into ?? { registers: new Int32Array(REGISTERS), memory: new Int32Array(machine.memory().length) };
+    Object.assign(snap, { step, position, keys, out: this.#output.total });
+    for (let i = 0; i < REGISTERS; i++) snap.registers[i] = machine.register(i);
+    snap.memory.set(machine.memory());
+    return snap;
+  }
   // Puts the machine back as at the last snapshot at or before `step`, and
   // returns that snapshot: its step, position, keys read and output length.
   restore(step) {
     let snap = this.#snapshots[0];
     for (const s of this.#snapshots) if (s.step <= step) snap = s;
+    if (this.#latest && this.#latest.step <= step && this.#latest.step > snap.step) snap = this.#latest;
     snap.registers.forEach((v, i) => this.#interpreter.setRegister(i, v));
     this.#interpreter.memory().set(snap.memory);
     return snap;
@@ -95,6 +109,7 @@ export class History {
   // Going on from `steps` with `shown` bytes of output forgets what came after.
   forget(steps, shown) {
     this.#snapshots = this.#snapshots.filter((s) => s.step <= steps);
+    if (this.#latest?.step > steps) this.#latest = null;
     this.#output.truncate(shown);
   }
 }

@@ -45,6 +45,11 @@ export class Interpreter {
     return { all: this.#vek._vek_runs(), compiled: this.#vek._vek_compiled_runs() };
   }
 
+  // The page's policy refuses compiling WebAssembly: runs no longer try.
+  compilingRefused() {
+    this.#vek._vek_compiling_refused();
+  }
+
   // Registers a, b, c, d (0..3) and tmp (4).
   register(i) {
     return this.#vek._vek_register(i);
@@ -79,6 +84,11 @@ export class Interpreter {
   // where it stopped (-1: the run ended).
   count(position, max) {
     const taken = this.#vek._vek_count(position, max);
+    return { taken, at: this.#vek._vek_counted_to() };
+  }
+  // The same with the fast loop, nothing counted: steps run again.
+  advance(position, max) {
+    const taken = this.#vek._vek_advance(position, max);
     return { taken, at: this.#vek._vek_counted_to() };
   }
   // Steps counted at each position since the last clearHeat().

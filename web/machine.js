@@ -15,6 +15,7 @@ export class MachineView {
     this.watches = [];
     this.drawn = new Int32Array(cells);
     this.all = true; // every cell to be drawn
+    this.fresh = true; // no cell drawn yet
     this.before = new Int32Array(cells); // memory at the last pause
     const memory = $("memory");
     memory.replaceChildren(...Array.from({ length: cells }, (_, i) => {
@@ -87,7 +88,8 @@ export class MachineView {
     for (let i = 0; i < this.cells; i++) {
       const v = mem[i];
       if (this.all || v !== this.drawn[i]) {
-        this.values[i].textContent = v + printable(v);
+        // A cell's text is set only when it changes: each new text is laid out.
+        if (v !== this.drawn[i] || this.fresh) this.values[i].textContent = v + printable(v);
         const cell = memory[i];
         cell.classList.toggle("nz", v !== 0);
         cell.classList.toggle("new", v !== this.before[i]);
@@ -95,5 +97,6 @@ export class MachineView {
       }
     }
     this.all = false;
+    this.fresh = false;
   }
 }

@@ -122,9 +122,10 @@ function onState() {
     if (touch) keys.setSelectionRange(keys.value.length, keys.value.length);
   }
   lastState = state;
-  // For the tests: how many programs ran as compiled code, and how many ran.
+  // For the tests: how many programs ran as compiled code, and how many ran;
+  // for the benchmark, the ms the run's slices took.
   const { all, compiled } = interpreter.runs();
-  Object.assign(document.body.dataset, { runs: all, compiledRuns: compiled });
+  Object.assign(document.body.dataset, { runs: all, compiledRuns: compiled, sliceMs: run.sliceMs.toFixed(1) });
   drawPress();
   if (state === "running") {
     machine.since(run);
@@ -290,6 +291,13 @@ function setup() {
   drawTime();
   setButtons();
 }
+
+// Where the page's policy refuses compiling WebAssembly (the browser reports
+// it as "wasm-eval"), runs go on in the module's own loops without trying
+// again, silently.
+document.addEventListener("securitypolicyviolation", (e) => {
+  if (e.blockedURI === "wasm-eval") interpreter?.compilingRefused();
+});
 
 // The page works once the interpreter has loaded: the machine's sizes are its.
 Interpreter.load(globalThis.createVek).then((loaded) => {

@@ -44,11 +44,12 @@ class Playground {
   std::uint32_t heat[kProgSize] = {};      // steps run at each position
   std::int32_t watches[kWatchLimit] = {};  // 0..3: a..d; 4 + i: mem[i] (as web/watches.js)
   int watch_count = 0;
-  bool counting = false;  // the next slices run the counting loop
-  int position = 0;       // where the sliced run goes on
-  int counted_at = -1;    // where the counting loop last stopped
-  int runs = 0;           // dialogues that ran a program
-  int compiled_runs = 0;  // of them, those with a slice of compiled code
+  bool counting = false;           // the next slices run the counting loop
+  int position = 0;                // where the sliced run goes on
+  int counted_at = -1;             // where the counting loop last stopped
+  int runs = 0;                    // dialogues that ran a program
+  int compiled_runs = 0;           // of them, those with a slice of compiled code
+  bool compiling_refused = false;  // by the page's policy: not tried again
 
   // The page answers between slices with a step budget, 0 to end the run,
   // or -1 to wait for Module.vek.wait() (a frame, a key, the end of a pause)
@@ -56,6 +57,7 @@ class Playground {
   void Run(int n) {
     position = n;
     compiled_good_ = false;
+    compile_failed_ = false;
     bool ran_compiled = false;
     ++runs;
     double taken = 0;
@@ -109,6 +111,15 @@ class Playground {
     return max - limits.steps;
   }
 
+  // At most `max` steps from `n` with the fast loop, output delivered, for
+  // going back in time: steps that ran before, counted nowhere.
+  std::uint64_t Advance(int n, std::uint64_t max) {
+    Moved();
+    Limits limits{.steps = max, .context = this, .key_waiting = KeyWaiting};
+    counted_at = ExecVekFast(n, limits);
+    return max - limits.steps;
+  }
+
   // Something other than the compiled code moved the run or the machine.
   void Moved() { compiled_good_ = false; }
 
@@ -117,9 +128,11 @@ class Playground {
   // WebAssembly compiled from the program for the run as it goes on from
   // `position` with the machine as it is; it stays good while nothing else
   // moves the run. Where it cannot be had (the page's security policy
-  // forbids compiling WebAssembly, say), the fast loop runs instead.
+  // forbids compiling WebAssembly, say), the fast loop runs instead, for the
+  // rest of the run: the next slices would be refused as well.
   NativeRun compiled_;
   bool compiled_good_ = false;
+  bool compile_failed_ = false;  // in this run
   std::uint64_t compiled_steps_ = 0;
   std::int32_t before_[kWatchLimit] = {};  // the watched values when the counting loop started
 
@@ -127,9 +140,11 @@ class Playground {
   // there is none to be had.
   bool CompiledSlice(std::uint64_t budget, double& taken) {
     if (!compiled_good_) {
+      if (compile_failed_ || compiling_refused) return false;
       Limits limits{.context = this, .key_waiting = KeyWaiting};
       compiled_steps_ = 0;
       compiled_good_ = compiled_.Compile(position, &limits, &compiled_steps_);
+      compile_failed_ = !compiled_good_;
       if (!compiled_good_) return false;
     }
     const std::uint64_t before = compiled_steps_;
@@ -211,6 +226,12 @@ EMSCRIPTEN_KEEPALIVE double vek_count(int n, double max) {
   console::Flush();
   return static_cast<double>(taken);
 }
+// The same with the fast loop and nothing counted: a step of the run again.
+EMSCRIPTEN_KEEPALIVE double vek_advance(int n, double max) {
+  const std::uint64_t taken = playground.Advance(n, static_cast<std::uint64_t>(max));
+  console::Flush();
+  return static_cast<double>(taken);
+}
 EMSCRIPTEN_KEEPALIVE int vek_counted_to() {
   return playground.counted_at;
 }
@@ -224,6 +245,11 @@ EMSCRIPTEN_KEEPALIVE int vek_cells() {
 }
 EMSCRIPTEN_KEEPALIVE int vek_watch_limit() {
   return kWatchLimit;
+}
+// The page's policy refuses compiling WebAssembly: from now on, runs go
+// without trying.
+EMSCRIPTEN_KEEPALIVE void vek_compiling_refused() {
+  playground.compiling_refused = true;
 }
 // For the tests: programs run, and of them those that ran compiled code.
 EMSCRIPTEN_KEEPALIVE int vek_runs() {

@@ -66,6 +66,10 @@ export class Run {
   get steps() {
     return this.#steps;
   }
+  // Milliseconds the run's free slices took, all told.
+  get sliceMs() {
+    return this.#scheduler.busy;
+  }
   get frontier() {
     return this.#frontier;
   }
@@ -216,7 +220,7 @@ export class Run {
     const snap = this.#history.restore(step);
     this.#keyAt = snap.keys;
     this.#replayed = 0;
-    const { taken, at } = step > snap.step ? this.replay(() => this.#interpreter.count(snap.position, step - snap.step))
+    const { taken, at } = step > snap.step ? this.replay(() => this.#interpreter.advance(snap.position, step - snap.step))
       : { taken: 0 };
     this.#steps = snap.step + taken;
     this.#position = taken ? at : snap.position;

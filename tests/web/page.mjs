@@ -54,6 +54,28 @@ const journeys = {
       expect(key, [parseInt(await reg(page, "reg-b")), parseInt(await reg(page, "reg-a"))], codes);
     }
   },
+  async "where the page's policy comes to refuse compiling WebAssembly, runs go on right and stop trying"(page) {
+    // A policy without 'wasm-unsafe-eval' once the module has loaded (the
+    // module itself needs it), and every compile the page tries counted.
+    await page.evaluate(() => {
+      const policy = Object.assign(document.createElement("meta"), { httpEquiv: "Content-Security-Policy" });
+      policy.content = "script-src 'self' 'unsafe-inline'";
+      document.head.append(policy);
+      window.compiles = 0;
+      WebAssembly.Module = new Proxy(WebAssembly.Module, {
+        construct: (module, args) => (window.compiles++, new module(...args)),
+      });
+    });
+    // b = 2^22, then a loop that counts it down: many slices long.
+    await box(page).fill("!" + "%-".repeat(22) + "{)$@$<=$" + "!".repeat(46) + "?");
+    for (const run of [1, 2]) {
+      await box(page).press("Control+Enter");
+      await waitStatus(page, "ended");
+      await until(() => consoleText(page), "?\n" + E, `console after run ${run}`);
+    }
+    expect("compiles tried", await page.evaluate(() => window.compiles), 1);
+    expect("runs, compiled runs", await page.evaluate(() => [document.body.dataset.runs, document.body.dataset.compiledRuns]), ["2", "0"]);
+  },
   async "registers move during a run; Tab reaches Stop and Enter on it stops"(page) {
     await box(page).fill("=^");
     await box(page).press("Control+Enter");

@@ -82,6 +82,11 @@ test("snapshots: any step restores the machine as it was at a snapshot before it
   const steps = [...taken].sort((x, y) => x - y);
   assert.ok(steps.every((step, i) => i === 0 || step - steps[i - 1] >= 1 << 16), "none closer than the first spacing");
   assert.ok(taken.size <= 256 && taken.size >= 64, `${taken.size} snapshots`);
+  // The last note is kept, however far apart the snapshots have grown.
+  vm.at(-1);
+  assert.equal(history.restore(last).step, last);
+  assert.equal(vm.memory()[7], ~last);
+  assert.equal(history.restore(last - 1).step < last - slice, true, "nor used before its step");
 });
 
 test("snapshots: going on from an earlier step forgets those after it", () => {
@@ -99,4 +104,9 @@ test("snapshots: going on from an earlier step forgets those after it", () => {
   vm.at(5 << 16);
   history.note(5 << 16, 0, 0);
   assert.equal(history.restore(6 << 16).step, 5 << 16, "new snapshots follow on");
+  vm.at((5 << 16) + 9);
+  history.note((5 << 16) + 9, 0, 0); // no snapshot due: kept as the last
+  assert.equal(history.restore(6 << 16).step, (5 << 16) + 9);
+  history.forget((5 << 16) + 3, 3);
+  assert.equal(history.restore(6 << 16).step, 5 << 16, "the last note forgotten too");
 });
