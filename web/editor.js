@@ -32,8 +32,14 @@ export class Editor {
     this.at = -1; // index highlighted
     this.heat = null;
     this.old = "";
+    this.setLast = null; // the text set() put in as an edit, until the next edit
+    this.quiet = false; // an edit set() makes and takes back at once
     this.box.addEventListener("beforeinput", (e) => this.beforeInput(e));
     this.box.addEventListener("input", () => this.changed());
+    // Typing elsewhere makes an edit of its own, which an undo here would take back.
+    document.addEventListener("input", (e) => {
+      if (e.target !== this.box && e.target.matches?.("input, textarea")) this.setLast = null;
+    });
     this.box.addEventListener("scroll", () => (this.paintEl.scrollTop = this.box.scrollTop));
     document.addEventListener("selectionchange", () => {
       if (document.activeElement === this.box) this.describe(this.caretIndex());
@@ -89,6 +95,8 @@ export class Editor {
 
   // After any edit: breakpoints move with the text around them.
   changed() {
+    if (this.quiet) return;
+    this.setLast = null;
     let text = this.box.value;
     if (text.length > this.size || latin1(text) !== text) { // dropped in, or set from outside
       const caret = this.box.selectionStart;
@@ -115,18 +123,27 @@ export class Editor {
     this.onChange();
   }
 
-  // Replaces the whole text as one edit that Ctrl+Z undoes.
-  set(text, breakpoints = []) {
+  // Replaces the whole text as one edit that Ctrl+Z undoes; with `over`, the
+  // edit replaces the one set last if the text is still what it set (picks
+  // from a menu, one after another, are one edit to undo).
+  set(text, breakpoints = [], over = false) {
     if (text.length > this.size) this.note(`The program was cut at ${this.size} characters.`);
     text = latin1(text).slice(0, this.size);
     const focused = document.activeElement;
     // With nothing focused (the page opening) there is no edit to undo, and
     // focusing the box would make Tab go on from it.
-    if (!focused || focused === document.body) this.box.value = text;
+    if (!focused || focused === document.body) [this.box.value, this.setLast] = [text, null];
     else {
       this.box.focus();
+      if (over && this.setLast === this.box.value) {
+        this.quiet = true; // the text undone is not an edit of its own
+        document.execCommand("undo");
+        this.quiet = false;
+      }
       this.box.select();
-      if (!document.execCommand("insertText", false, text) || this.box.value !== text) this.box.value = text;
+      const undoable = document.execCommand("insertText", false, text) && this.box.value === text;
+      if (!undoable) this.box.value = text;
+      this.setLast = undoable ? text : null;
       focused.focus();
     }
     this.box.setSelectionRange(0, 0);

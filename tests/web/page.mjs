@@ -273,6 +273,13 @@ const journeys = {
     expect("typed over", [await page.getByLabel("Example").inputValue(), await about.isVisible(),
       await button(page, "Undo").isVisible()], ["", false, false]);
   },
+  async "after arrowing through the Example menu, one Ctrl+Z in the box brings back what was typed"(page) {
+    await box(page).fill("N!N^");
+    for (let i = 0; i < 3; i++) await page.getByLabel("Example").press("ArrowDown");
+    await box(page).press("Control+z");
+    expect("after one Ctrl+Z", [await box(page).inputValue(), await page.getByLabel("Example").inputValue(),
+      await button(page, "Undo").isVisible()], ["N!N^", "", false]);
+  },
   async "with a link or a kept program, Tab goes through the page from the top"(page) {
     await box(page).fill("N^");
     for (const address of [url + "#p=N^", url]) {
