@@ -82,15 +82,15 @@ export class Editor {
     const room = this.size - this.box.value.length + (this.box.selectionEnd - this.box.selectionStart);
     let clean = latin1(data);
     const notes = [];
-    if (clean !== data) notes.push("characters beyond Latin-1 became the no-op byte 0x1a");
+    if (clean !== data) notes.push("Characters beyond Latin-1 became the no-op byte 0x1a.");
     if (clean.length > room) {
       clean = clean.slice(0, Math.max(0, room));
-      notes.push(`the program holds at most ${this.size} characters`);
+      notes.push(`The program holds at most ${this.size} characters.`);
     }
     if (clean === data) return;
     e.preventDefault();
     if (clean) document.execCommand("insertText", false, clean);
-    this.note(notes.join("; ") + ".");
+    this.note(notes.join(" "));
   }
 
   // After any edit: breakpoints move with the text around them.

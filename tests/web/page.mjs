@@ -224,6 +224,15 @@ const journeys = {
     await page.keyboard.type("\u20ac");
     expect("beyond Latin-1", [await box(page).inputValue(), await box(page).evaluate((e) => e.selectionStart)], ["!\x1a!", 2]);
   },
+  async "what the box does not take is said in a sentence"(page) {
+    const note = () => page.getByRole("alert").textContent();
+    await box(page).focus();
+    await page.keyboard.insertText("!".repeat(705)); // as a paste
+    await until(note, (t) => t.startsWith("The program holds at most 700 characters."), "note on a long paste");
+    await box(page).fill("");
+    await page.keyboard.insertText("!\u20ac");
+    await until(note, (t) => t.startsWith("Characters beyond Latin-1 became the no-op byte 0x1a."), "note beyond Latin-1");
+  },
   async "the address holds the program and keys; a typed link opens; a reload restores"(page) {
     await box(page).fill("N^ &=?{}x\u00ff");
     await page.getByLabel("Keys typed ahead").fill("k&1");
