@@ -140,6 +140,7 @@ const back = () => stopped() && run.state === "ended" && run.steps < run.frontie
 
 function start(paused, request) {
   if (!interpreter || active()) return;
+  if ($("undo").hidden) note(""); // a note that offers Undo still holds
   heat.set(false);
   sink.clear();
   aheadFed = $("ahead").value;
@@ -254,6 +255,7 @@ function wire() {
 // and the keys were, and whether over the program shown at first).
 function openLink(event, typed = {}) {
   if (active()) run.stop();
+  note("");
   const got = parse(location.hash);
   const link = got instanceof Error ? null : got;
   const saved = event ? null : restore();

@@ -233,6 +233,26 @@ const journeys = {
     await page.keyboard.insertText("!\u20ac");
     await until(note, (t) => t.startsWith("Characters beyond Latin-1 became the no-op byte 0x1a."), "note beyond Latin-1");
   },
+  async "a note goes once the program is edited or run"(page) {
+    const note = page.getByRole("alert");
+    await box(page).fill("N^");
+    await button(page, "Copy link").click();
+    await until(() => note.textContent(), "The link", "note on Copy link");
+    await box(page).press("End");
+    await page.keyboard.type("!");
+    expect("note after typing", await note.isVisible(), false);
+    await box(page).focus();
+    await page.keyboard.insertText("!".repeat(705));
+    await until(() => note.textContent(), "at most 700", "note on a long paste");
+    await box(page).press("Control+a");
+    await page.keyboard.type("N^");
+    expect("note after typing over", await note.isVisible(), false);
+    await page.keyboard.insertText("!".repeat(705));
+    await until(() => note.textContent(), "at most 700", "note on a long paste");
+    await button(page, "Run").click();
+    await waitStatus(page, "ended");
+    expect("note after a run", await note.isVisible(), false);
+  },
   async "the address holds the program and keys; a typed link opens; a reload restores"(page) {
     await box(page).fill("N^ &=?{}x\u00ff");
     await page.getByLabel("Keys typed ahead").fill("k&1");
