@@ -14,6 +14,13 @@ export const KIND_NAMES = { arith: "arithmetic", copy: "copy and swap", memory: 
 export const times = (n) => `${n.toLocaleString("en")} time${n === 1 ? "" : "s"}`;
 export const kindOf = (ch) => BY_CHAR[ch]?.kind ?? "noop";
 
+// What the character count says of a text: the program's length (as the
+// interpreter reads the word) out of `size`.
+export function count(text, size) {
+  const { start, end } = word(Uint8Array.from(text, (ch) => ch.charCodeAt(0)), size);
+  return `${Math.min(end - start, size)} / ${size}`;
+}
+
 // Characters beyond Latin-1 become the no-op byte 0x1a: one byte each.
 const latin1 = (text) => Array.from(text, (ch) => (ch.codePointAt(0) < 256 ? ch : "\x1a")).join("");
 
@@ -221,7 +228,7 @@ export class Editor {
     }
     this.paintEl.replaceChildren(...spans, text.endsWith("\n") || !text ? " " : "");
     this.paintEl.classList.toggle("heat", !!this.heat);
-    this.count.textContent = `${Math.min(end - start, this.size)} / ${this.size}`;
+    this.count.textContent = count(text, this.size);
     if (end < text.length && /\S/.test(text.slice(end))) {
       this.note(`The program ends at the white space after position ${end - start - 1}: what follows is not run.`, true);
     } else this.note("", true);

@@ -1,7 +1,7 @@
 // The playground page: loads the interpreter (vek.js) and wires the editor,
 // the run controls, the machine view, the console, the heat map, the
 // examples and the links together.
-import { Editor } from "./editor.js";
+import { count, Editor } from "./editor.js";
 import { ExampleMenu } from "./example-menu.js";
 import { HeatView } from "./heat-view.js";
 import { Interpreter } from "./host.js";
@@ -45,6 +45,12 @@ for (const [id, key] of [["text", "text"], ["ahead", "keys"]]) {
   if ($(id).value) first[key] = null;
   else $(id).value = first[key];
 }
+
+// Until the editor takes over, the count follows the box too, out of the
+// page's own figure for a program's size.
+const early = () => !editor && ($("count").textContent = count($("text").value, Number($("count").textContent.split("/")[1])));
+early();
+$("text").addEventListener("input", early);
 
 // The address bar and local storage always hold the current program.
 function keep() {

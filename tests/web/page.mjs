@@ -321,6 +321,21 @@ const journeys = {
       expect(`second Tab on ${address}`, await hasFocus(button(page, "Copy link")), true);
     }
   },
+  async "while the module loads, the count says what the box holds and follows typing"() {
+    const page = await browser.newPage({ serviceWorkers: "block" });
+    let release;
+    const held = new Promise((resolve) => (release = resolve));
+    await page.route("**/vek.wasm", async (route) => (await held, route.continue()));
+    await page.goto(url + "#p=*!N^");
+    await until(() => status(page), "Loading", "status");
+    await until(() => page.getByText(" / 700").textContent(), "4 / 700", "count of the link's program");
+    await box(page).press("End");
+    await page.keyboard.type("!");
+    await until(() => page.getByText(" / 700").textContent(), "5 / 700", "count after typing");
+    release();
+    await until(() => button(page, "Run").isDisabled(), (d) => !d, "Run enabled");
+    expect("count once loaded", await page.getByText(" / 700").textContent(), "5 / 700");
+  },
   async "until the module has loaded, what needs it is disabled, the program kept or linked shows, and what is typed is kept"() {
     const page = await browser.newPage({ serviceWorkers: "block" }); // every visit asks the server
     let release, held;
