@@ -35,7 +35,11 @@ function note(text, ends = false, canUndo = false) {
 
 let editor, machine, heat; // once the module says the machine's sizes
 const sink = new Sink($("out"));
-if (touch) $("info").textContent = "Tap a character (or move the caret to it) to see what it does.";
+if (touch) {
+  $("info").textContent = "Tap a character (or move the caret to it) to see what it does.";
+  $("memory").title = "Memory: tap a cell to watch it";
+  drawPress();
+}
 // The program the page opens with shows at once, however long the module
 // takes to load (on a slow network); what is typed meanwhile stays. `first`
 // holds what was shown, or null for a box typed into before this ran.
@@ -106,7 +110,9 @@ function drawMachine() {
 
 function drawPress() {
   const waiting = run?.state === "waiting";
-  $("press").textContent = !waiting ? "Keys typed here go to the program."
+  $("press").textContent = !waiting
+    ? touch ? "Keys for the program are typed into Keys typed ahead (while it runs, at their end)."
+      : "Keys typed here go to the program while it runs."
     : touch ? "The program waits for a key: type it at the end of Keys typed ahead."
     : document.activeElement === $("console") ? "The program waits for a key: press a key."
       : "The program waits for a key: click here (or Tab here), then press a key, or type it at the end of Keys typed ahead.";

@@ -44,6 +44,9 @@ const journeys = {
     await waitStatus(page, "ended");
     await until(() => consoleText(page), "3+4=07\n" + E, "console");
   },
+  async "the console says keys go to the program only while it runs"(page) {
+    await until(() => consoleText(page), "Keys typed here go to the program while it runs.", "console's hint");
+  },
   async "arrow and function keys in the console give the console program's two codes"(page) {
     await box(page).fill(",{,^"); // the first code into b, the second into a
     for (const [key, codes] of [["ArrowUp", [224, 72]], ["F1", [0, 59]], ["Shift+F2", [0, 85]]]) {
