@@ -14,6 +14,13 @@ export const KIND_NAMES = { arith: "arithmetic", copy: "copy and swap", memory: 
 export const times = (n) => `${n.toLocaleString("en")} time${n === 1 ? "" : "s"}`;
 export const kindOf = (ch) => BY_CHAR[ch]?.kind ?? "noop";
 
+// What the character count says of a text: the program's length (as the
+// interpreter reads the word) out of `size`.
+export function count(text, size) {
+  const { start, end } = word(Uint8Array.from(text, (ch) => ch.charCodeAt(0)), size);
+  return `${Math.min(end - start, size)} / ${size}`;
+}
+
 // Characters beyond Latin-1 become the no-op byte 0x1a: one byte each.
 const latin1 = (text) => Array.from(text, (ch) => (ch.codePointAt(0) < 256 ? ch : "\x1a")).join("");
 
@@ -32,8 +39,14 @@ export class Editor {
     this.at = -1; // index highlighted
     this.heat = null;
     this.old = "";
+    this.setLast = null; // the text set() put in as an edit, until the next edit
+    this.quiet = false; // an edit set() makes and takes back at once
     this.box.addEventListener("beforeinput", (e) => this.beforeInput(e));
     this.box.addEventListener("input", () => this.changed());
+    // Typing elsewhere makes an edit of its own, which an undo here would take back.
+    document.addEventListener("input", (e) => {
+      if (e.target !== this.box && e.target.matches?.("input, textarea")) this.setLast = null;
+    });
     this.box.addEventListener("scroll", () => (this.paintEl.scrollTop = this.box.scrollTop));
     document.addEventListener("selectionchange", () => {
       if (document.activeElement === this.box) this.describe(this.caretIndex());
@@ -70,25 +83,28 @@ export class Editor {
   // Typing or pasting what would not fit, or characters beyond Latin-1: the
   // box takes what fits, as one byte each, and the caret stays where it was.
   beforeInput(e) {
+    this.note(""); // what the last note said is of the text before this edit
     if (!e.inputType.startsWith("insert")) return;
     const data = e.data ?? e.dataTransfer?.getData("text/plain");
     if (data == null) return;
     const room = this.size - this.box.value.length + (this.box.selectionEnd - this.box.selectionStart);
     let clean = latin1(data);
     const notes = [];
-    if (clean !== data) notes.push("characters beyond Latin-1 became the no-op byte 0x1a");
+    if (clean !== data) notes.push("Characters beyond Latin-1 became the no-op byte 0x1a.");
     if (clean.length > room) {
       clean = clean.slice(0, Math.max(0, room));
-      notes.push(`the program holds at most ${this.size} characters`);
+      notes.push(`The program holds at most ${this.size} characters.`);
     }
     if (clean === data) return;
     e.preventDefault();
     if (clean) document.execCommand("insertText", false, clean);
-    this.note(notes.join("; ") + ".");
+    this.note(notes.join(" "));
   }
 
   // After any edit: breakpoints move with the text around them.
   changed() {
+    if (this.quiet) return;
+    this.setLast = null;
     let text = this.box.value;
     if (text.length > this.size || latin1(text) !== text) { // dropped in, or set from outside
       const caret = this.box.selectionStart;
@@ -115,18 +131,27 @@ export class Editor {
     this.onChange();
   }
 
-  // Replaces the whole text as one edit that Ctrl+Z undoes.
-  set(text, breakpoints = []) {
+  // Replaces the whole text as one edit that Ctrl+Z undoes; with `over`, the
+  // edit replaces the one set last if the text is still what it set (picks
+  // from a menu, one after another, are one edit to undo).
+  set(text, breakpoints = [], over = false) {
     if (text.length > this.size) this.note(`The program was cut at ${this.size} characters.`);
     text = latin1(text).slice(0, this.size);
     const focused = document.activeElement;
     // With nothing focused (the page opening) there is no edit to undo, and
     // focusing the box would make Tab go on from it.
-    if (!focused || focused === document.body) this.box.value = text;
+    if (!focused || focused === document.body) [this.box.value, this.setLast] = [text, null];
     else {
       this.box.focus();
+      if (over && this.setLast === this.box.value) {
+        this.quiet = true; // the text undone is not an edit of its own
+        document.execCommand("undo");
+        this.quiet = false;
+      }
       this.box.select();
-      if (!document.execCommand("insertText", false, text) || this.box.value !== text) this.box.value = text;
+      const undoable = document.execCommand("insertText", false, text) && this.box.value === text;
+      if (!undoable) this.box.value = text;
+      this.setLast = undoable ? text : null;
       focused.focus();
     }
     this.box.setSelectionRange(0, 0);
@@ -203,7 +228,7 @@ export class Editor {
     }
     this.paintEl.replaceChildren(...spans, text.endsWith("\n") || !text ? " " : "");
     this.paintEl.classList.toggle("heat", !!this.heat);
-    this.count.textContent = `${Math.min(end - start, this.size)} / ${this.size}`;
+    this.count.textContent = count(text, this.size);
     if (end < text.length && /\S/.test(text.slice(end))) {
       this.note(`The program ends at the white space after position ${end - start - 1}: what follows is not run.`, true);
     } else this.note("", true);

@@ -43,7 +43,7 @@ export class ExampleMenu {
         example: this.#shown, about: $("about").textContent };
     } else if (!chosen) this.#undo = null;
     this.#shown = example.name;
-    editor.set(example.text);
+    editor.set(example.text, [], chosen);
     $("ahead").value = example.keys;
     $("about").textContent = example.about + (example.keys ? ` (keys typed ahead: ${JSON.stringify(example.keys)})` : "");
     this.#note(this.#undo ? `The example “${example.name}” replaced your program.` : "", false, !!this.#undo);

@@ -1,7 +1,7 @@
 // The playground page: loads the interpreter (vek.js) and wires the editor,
 // the run controls, the machine view, the console, the heat map, the
 // examples and the links together.
-import { Editor } from "./editor.js";
+import { count, Editor } from "./editor.js";
 import { ExampleMenu } from "./example-menu.js";
 import { HeatView } from "./heat-view.js";
 import { Interpreter } from "./host.js";
@@ -35,7 +35,11 @@ function note(text, ends = false, canUndo = false) {
 
 let editor, machine, heat; // once the module says the machine's sizes
 const sink = new Sink($("out"));
-if (touch) $("info").textContent = "Tap a character (or move the caret to it) to see what it does.";
+if (touch) {
+  $("info").textContent = "Tap a character (or move the caret to it) to see what it does.";
+  $("memory").title = "Memory: tap a cell to watch it";
+  drawPress();
+}
 // The program the page opens with shows at once, however long the module
 // takes to load (on a slow network); what is typed meanwhile stays. `first`
 // holds what was shown, or null for a box typed into before this ran.
@@ -45,6 +49,12 @@ for (const [id, key] of [["text", "text"], ["ahead", "keys"]]) {
   if ($(id).value) first[key] = null;
   else $(id).value = first[key];
 }
+
+// Until the editor takes over, the count follows the box too, out of the
+// page's own figure for a program's size.
+const early = () => !editor && ($("count").textContent = count($("text").value, Number($("count").textContent.split("/")[1])));
+early();
+$("text").addEventListener("input", early);
 
 // The address bar and local storage always hold the current program.
 function keep() {
@@ -100,7 +110,9 @@ function drawMachine() {
 
 function drawPress() {
   const waiting = run?.state === "waiting";
-  $("press").textContent = !waiting ? "Keys typed here go to the program."
+  $("press").textContent = !waiting
+    ? touch ? "Keys for the program are typed into Keys typed ahead (while it runs, at their end)."
+      : "Keys typed here go to the program while it runs."
     : touch ? "The program waits for a key: type it at the end of Keys typed ahead."
     : document.activeElement === $("console") ? "The program waits for a key: press a key."
       : "The program waits for a key: click here (or Tab here), then press a key, or type it at the end of Keys typed ahead.";
@@ -141,6 +153,7 @@ const back = () => stopped() && run.state === "ended" && run.steps < run.frontie
 
 function start(paused, request) {
   if (!interpreter || active()) return;
+  if ($("undo").hidden) note(""); // a note that offers Undo still holds
   heat.set(false);
   sink.clear();
   aheadFed = $("ahead").value;
@@ -255,6 +268,7 @@ function wire() {
 // and the keys were, and whether over the program shown at first).
 function openLink(event, typed = {}) {
   if (active()) run.stop();
+  note("");
   const got = parse(location.hash);
   const link = got instanceof Error ? null : got;
   const saved = event ? null : restore();

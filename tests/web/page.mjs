@@ -44,6 +44,9 @@ const journeys = {
     await waitStatus(page, "ended");
     await until(() => consoleText(page), "3+4=07\n" + E, "console");
   },
+  async "the console says keys go to the program only while it runs"(page) {
+    await until(() => consoleText(page), "Keys typed here go to the program while it runs.", "console's hint");
+  },
   async "arrow and function keys in the console give the console program's two codes"(page) {
     await box(page).fill(",{,^"); // the first code into b, the second into a
     for (const [key, codes] of [["ArrowUp", [224, 72]], ["F1", [0, 59]], ["Shift+F2", [0, 85]]]) {
@@ -246,6 +249,35 @@ const journeys = {
     await page.keyboard.type("\u20ac");
     expect("beyond Latin-1", [await box(page).inputValue(), await box(page).evaluate((e) => e.selectionStart)], ["!\x1a!", 2]);
   },
+  async "what the box does not take is said in a sentence"(page) {
+    const note = () => page.getByRole("alert").textContent();
+    await box(page).focus();
+    await page.keyboard.insertText("!".repeat(705)); // as a paste
+    await until(note, (t) => t.startsWith("The program holds at most 700 characters."), "note on a long paste");
+    await box(page).fill("");
+    await page.keyboard.insertText("!\u20ac");
+    await until(note, (t) => t.startsWith("Characters beyond Latin-1 became the no-op byte 0x1a."), "note beyond Latin-1");
+  },
+  async "a note goes once the program is edited or run"(page) {
+    const note = page.getByRole("alert");
+    await box(page).fill("N^");
+    await button(page, "Copy link").click();
+    await until(() => note.textContent(), "The link", "note on Copy link");
+    await box(page).press("End");
+    await page.keyboard.type("!");
+    expect("note after typing", await note.isVisible(), false);
+    await box(page).focus();
+    await page.keyboard.insertText("!".repeat(705));
+    await until(() => note.textContent(), "at most 700", "note on a long paste");
+    await box(page).press("Control+a");
+    await page.keyboard.type("N^");
+    expect("note after typing over", await note.isVisible(), false);
+    await page.keyboard.insertText("!".repeat(705));
+    await until(() => note.textContent(), "at most 700", "note on a long paste");
+    await button(page, "Run").click();
+    await waitStatus(page, "ended");
+    expect("note after a run", await note.isVisible(), false);
+  },
   async "the address holds the program and keys; a typed link opens; a reload restores"(page) {
     await box(page).fill("N^ &=?{}x\u00ff");
     await page.getByLabel("Keys typed ahead").fill("k&1");
@@ -295,6 +327,13 @@ const journeys = {
     expect("typed over", [await page.getByLabel("Example").inputValue(), await about.isVisible(),
       await button(page, "Undo").isVisible()], ["", false, false]);
   },
+  async "after arrowing through the Example menu, one Ctrl+Z in the box brings back what was typed"(page) {
+    await box(page).fill("N!N^");
+    for (let i = 0; i < 3; i++) await page.getByLabel("Example").press("ArrowDown");
+    await box(page).press("Control+z");
+    expect("after one Ctrl+Z", [await box(page).inputValue(), await page.getByLabel("Example").inputValue(),
+      await button(page, "Undo").isVisible()], ["N!N^", "", false]);
+  },
   async "with a link or a kept program, Tab goes through the page from the top"(page) {
     await box(page).fill("N^");
     for (const address of [url + "#p=N^", url]) {
@@ -306,6 +345,21 @@ const journeys = {
       await page.keyboard.press("Tab");
       expect(`second Tab on ${address}`, await hasFocus(button(page, "Copy link")), true);
     }
+  },
+  async "while the module loads, the count says what the box holds and follows typing"() {
+    const page = await browser.newPage({ serviceWorkers: "block" });
+    let release;
+    const held = new Promise((resolve) => (release = resolve));
+    await page.route("**/vek.wasm", async (route) => (await held, route.continue()));
+    await page.goto(url + "#p=*!N^");
+    await until(() => status(page), "Loading", "status");
+    await until(() => page.getByText(" / 700").textContent(), "4 / 700", "count of the link's program");
+    await box(page).press("End");
+    await page.keyboard.type("!");
+    await until(() => page.getByText(" / 700").textContent(), "5 / 700", "count after typing");
+    release();
+    await until(() => button(page, "Run").isDisabled(), (d) => !d, "Run enabled");
+    expect("count once loaded", await page.getByText(" / 700").textContent(), "5 / 700");
   },
   async "until the module has loaded, what needs it is disabled, the program kept or linked shows, and what is typed is kept"() {
     const page = await browser.newPage({ serviceWorkers: "block" }); // every visit asks the server

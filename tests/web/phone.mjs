@@ -36,6 +36,13 @@ const journeys = {
     await waitStatus(page, "ended");
     await until(() => consoleText(page), "3+4=07\n", "console");
   },
+  async "the console's hint sends keys to Keys typed ahead; the memory says tap"() {
+    const page = await open();
+    const hint = await page.getByRole("log", { name: "Console" }).textContent();
+    if (/typed here/.test(hint) || !hint.includes("Keys typed ahead")) throw new Error(`console: ${hint}`);
+    const title = await page.getByRole("region", { name: "Memory cells" }).getAttribute("title");
+    if (!/\btap\b/.test(title) || /click/.test(title)) throw new Error(`memory: ${title}`);
+  },
   async "a tap on a character says what it does and, with the heat map, how often it ran"() {
     const page = await open();
     if (/hover/i.test(await info(page))) throw new Error(`hint: ${await info(page)}`);
