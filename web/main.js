@@ -272,11 +272,12 @@ function openLink(event, typed = {}) {
   const got = parse(location.hash);
   const link = got instanceof Error ? null : got;
   const saved = event ? null : restore();
-  if (got instanceof Error) note("The address's link could not be read, so the program was kept as it was.");
-  if (typed.text) {
-    if (link && !typed.shown) note("The link's program was not opened: what you typed while the page loaded is kept.");
-    return editor.changed();
+  const unread = got instanceof Error ? "The address's link could not be read, so the program was kept as it was." : "";
+  if (typed.text) { // the note after the edit it is about
+    editor.changed();
+    return note(link && !typed.shown ? "The link's program was not opened: what you typed while the page loaded is kept." : unread);
   }
+  note(unread);
   const use = event ? link : opening(location.hash);
   if (!use) return keep();
   // The breakpoints kept go with the program they were set in (a reload

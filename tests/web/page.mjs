@@ -398,6 +398,18 @@ const journeys = {
     for (const name of ["Breakpoint", "Copy link", "Add watch"]) {
       expect(`${name} enabled`, await button(page, name).isDisabled(), false);
     }
+    // Typed into the empty box before the page's script ran: the link's
+    // program is not opened, and the page says so.
+    let go;
+    const script = new Promise((resolve) => (go = resolve));
+    await page.route("**/main.js", async (route) => (await script, route.continue()));
+    await page.goto("about:blank");
+    await page.goto(url + "#p=*!N^", { waitUntil: "commit" });
+    await box(page).fill("N^");
+    go();
+    await until(() => button(page, "Run").isDisabled(), (d) => !d, "Run enabled");
+    expect("typed before the script", await box(page).inputValue(), "N^");
+    await until(() => page.getByRole("alert").textContent(), "was not opened", "note");
   },
   async "under forced colours the heat map and its button's pressed state show; the Time slider keeps its length"(page) {
     await page.emulateMedia({ forcedColors: "active" });
