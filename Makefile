@@ -119,9 +119,14 @@ windows:
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build/wine-prefix
 CASES = tests/cases/*.cases examples/examples.cases
 WINE_RUNS = $(if $(filter yes,$(HOST_I686)),win32:/usr/lib/wine/wine) win64:/usr/lib/wine/wine64
+# The prefix made, then one wine server for all the runs, kept 60 s after
+# the last: now and then a program started while the previous one's server
+# went away ended with status 1 and no output.
+WINE_START = $(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true; \
+    $(WINE_ENV) /usr/lib/wine/wineserver -w; $(WINE_ENV) /usr/lib/wine/wineserver -p60
 windows-check: windows
 	@tools/deps.sh "to run the Windows programs" python3 wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
-	$(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true
+	$(WINE_START)
 	for exe in vek vek_native; do for run in $(WINE_RUNS); do \
 	    $(WINE_ENV) tests/run_cases.py --run-with $${run#*:} --pipes-only --crlf build/$${run%%:*}/$$exe.exe $(CASES) || exit 1; \
 	done; done
@@ -236,7 +241,7 @@ dist-check:
 	@tools/deps.sh "to check the release" python3 git lintian man-db qemu-user nodejs chromium \
 	    wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
 	@npm ci --no-audit --no-fund --silent
-	@$(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true
+	@$(WINE_START)
 	@$(WINE_ENV) JOBS=$(JOBS) tests/dist/check.sh $(VERSION) "$(DIST_RUNS)" "$(WINE_RUNS)"
 
 clean:
