@@ -268,7 +268,6 @@ function wire() {
 // and the keys were, and whether over the program shown at first).
 function openLink(event, typed = {}) {
   if (active()) run.stop();
-  note("");
   const got = parse(location.hash);
   const link = got instanceof Error ? null : got;
   const saved = event ? null : restore();
