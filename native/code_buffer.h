@@ -20,10 +20,7 @@ class CodeBuffer {
   std::size_t Here() const { return size_; }
   bool Fits() const { return size_ <= cap_; }
   // The absolute address of offset `at`, pointer-sized: a jump table entry.
-  void Address(std::size_t at) {
-    const auto p = reinterpret_cast<std::uintptr_t>(code_ + at);
-    Put(&p, sizeof p);
-  }
+  void Address(std::size_t at) { Value(reinterpret_cast<std::uintptr_t>(code_ + at)); }
 
  protected:
   // n bytes at the end; returns where they start.
@@ -31,6 +28,15 @@ class CodeBuffer {
     if (size_ <= cap_ && n <= cap_ - size_) std::memcpy(code_ + size_, bytes, n);
     size_ += n;
     return size_ - n;
+  }
+  // A value's bytes as this processor stores them: a copy of known size,
+  // one store, where Put's is a call.
+  template <typename T>
+  std::size_t Value(const T& value) {
+    if (size_ <= cap_ && sizeof value <= cap_ - size_)
+      std::memcpy(code_ + size_, &value, sizeof value);
+    size_ += sizeof value;
+    return size_ - sizeof value;
   }
   // One byte, the low 8 bits of b.
   void Byte(unsigned b) {

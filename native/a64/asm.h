@@ -168,7 +168,7 @@ class Asm : public native::CodeBuffer {
   static constexpr std::uint32_t kBMask = 0xFC000000;
   static constexpr std::uint32_t kBCondMask = 0xFF000010;
 
-  std::size_t Emit(std::uint32_t word) { return Put(&word, sizeof word); }
+  std::size_t Emit(std::uint32_t word) { return Value(word); }
   static std::uint32_t Rn(Reg n) { return std::uint32_t{n} << 5; }
   static std::uint32_t Rm(Reg m) { return std::uint32_t{m} << 16; }
   static std::uint32_t Hw(unsigned shift) { return shift / 16 << 21; }

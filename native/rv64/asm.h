@@ -110,7 +110,7 @@ class Asm : public native::CodeBuffer {
   }
 
  private:
-  std::size_t Emit(std::uint32_t word) { return Put(&word, sizeof word); }
+  std::size_t Emit(std::uint32_t word) { return Value(word); }
   void Or(std::size_t at, std::uint32_t bits) {
     if (at + 4 > cap_) return;  // not written: Fits says so
     std::uint32_t word = 0;

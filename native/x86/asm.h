@@ -172,7 +172,7 @@ class Asm : public native::CodeBuffer {
   }
   template <typename T>
   void Imm(T v) {
-    Put(&v, sizeof v);
+    Value(v);
   }
   static std::uint8_t ModRR(unsigned reg, unsigned rm) {
     return static_cast<std::uint8_t>(0xC0 | (reg & 7) << 3 | (rm & 7));
