@@ -266,9 +266,11 @@ class Lowering {
     e_.LoadMachine();
     for (const Reg r : {kA, kB, kC, kD}) now_.Computed(r);
   }
-  // Ends the run, to go on at position p: a way in.
+  // Ends the run, to go on at position p: a way in, with the machine as the
+  // run left it (what is known holds there).
   void Leave(int p) {
     Settle();
+    Flow(entry_[p]);
     ways_.Enter(entry_[p]);
     e_.Leave(p);
     now_.reached = false;
@@ -410,6 +412,7 @@ struct Compile {
   int entry[kProgSize + 1];  // the label whose code serves each position
   Facts at[kProgSize + 1];
   bool entered[kProgSize + 1];  // reached other than by falling through
+  int table[kProgSize + 1];     // see Table
   // Where steps are counted: a position that does what another does, in
   // more steps, is a stub that counts them and goes there.
   int stub_to[kProgSize + 1];
@@ -502,12 +505,14 @@ struct Compile {
       l.Lower(ops[p], p);
       if (l.Reached() && !falls) l.Branch(entry[ops[p].next]);
     };
-    for (int p = 0; p != kEndPos; p = ops[p].next) lower(p, true);
+    for (int p = 0; p != kEndPos; p = ops[p].next) {
+      if (Placed(p)) lower(p, true);
+    }
     l.Settle();
     e.Place(kExit);
     e.Leave(-1);
     for (int p = 1; p < kEndPos; ++p) {
-      if (on_path[p] || entry[p] != p) continue;
+      if (on_path[p] || entry[p] != p || !Placed(p)) continue;
       if (stub_to[p] < 0) {
         lower(p, false);
         continue;
@@ -518,6 +523,18 @@ struct Compile {
       l.Branch(entry[stub_to[p]]);
     }
     return !l.failed;
+  }
+
+  // Whether position p's code is written: only where a way reaches it, so
+  // that no code written branches to code that is not.
+  bool Placed(int p) const { return at[p].reached || entered[p]; }
+  // Each position's label for the jump table: the way out where its code is
+  // not written.
+  const int* Table() {
+    for (int p = 0; p <= kEndPos; ++p) {
+      table[p] = entry[p] == kExit || Placed(entry[p]) ? entry[p] : kExit;
+    }
+    return table;
   }
 
   Lowering For(Backend& e, Ways& ways, const Limits* limits) {
@@ -566,7 +583,7 @@ bool NativeRun::Compile(int n, Limits* limits, std::uint64_t* steps) {
                             limits == nullptr ? nullptr : &limits->jumps,
                             steps};
   e->Reset(static_cast<std::uint8_t*>(code_), native::kCodeCap, world);
-  if (!compile.Emit(*e, n, limits) || !e->Finish(compile.entry) ||
+  if (!compile.Emit(*e, n, limits) || !e->Finish(compile.Table()) ||
       !native::SealCode(code_, e->Size())) {
     Drop();
   }

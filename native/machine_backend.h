@@ -67,9 +67,15 @@ class MachineBackend : public Backend {
     }
     while (as_.Here() % 8 != 0) Pad();
     const std::size_t table = as_.Here();
-    for (int p = 0; p <= kEndPos; ++p) as_.Address(notes_.At(entry[p]));
-    for (const Notes::Fix& f : notes_.Fixes()) Patch(f.at, notes_.At(f.label));
-    return PatchTable(table) && as_.Fits() && !notes_.Full() && !out_of_reach_;
+    bool placed = true;
+    const auto at = [&](int label) -> std::size_t {
+      if (notes_.Placed(label)) return notes_.At(label);
+      placed = false;
+      return 0;
+    };
+    for (int p = 0; p <= kEndPos; ++p) as_.Address(at(entry[p]));
+    for (const Notes::Fix& f : notes_.Fixes()) Patch(f.at, at(f.label));
+    return placed && PatchTable(table) && as_.Fits() && !notes_.Full() && !out_of_reach_;
   }
 
  protected:

@@ -2,10 +2,14 @@
 // its place: where each label landed, each branch to a label, and each rare
 // path kept out of line with where the code goes on after it. A list never
 // overruns: one that would is noted as full, and the driver falls back (no
-// program text comes near the caps).
+// program text comes near the caps). A label not placed in this compile has
+// no place: the back end fails the compile where anything goes there.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <iterator>
 #include <span>
 
 #include "native/backend.h"
@@ -23,8 +27,12 @@ class Notes {
     std::size_t back;  // where the code goes on after it
   };
 
-  void Clear() { fixes_.Clear(), stubs_.Clear(); }
+  void Clear() {
+    fixes_.Clear(), stubs_.Clear();
+    std::fill(std::begin(at_), std::end(at_), kNowhere);
+  }
   void Place(int label, std::size_t here) { at_[label] = here; }
+  bool Placed(int label) const { return at_[label] != kNowhere; }
   std::size_t At(int label) const { return at_[label]; }
   void Branch(std::size_t at, int label) { fixes_.Add({at, label}); }
   void OutOfLine(std::size_t from, std::size_t back) { stubs_.Add({from, back}); }
@@ -50,6 +58,7 @@ class Notes {
     bool full_ = false;
   };
 
+  static constexpr std::size_t kNowhere = SIZE_MAX;
   std::size_t at_[kLabels] = {};
   List<Fix, 4 * kLabels> fixes_;
   List<Stub, kEndPos + 1> stubs_;
