@@ -119,7 +119,7 @@ void Prepare(const RunInput& in, Bound bound, Bounds& bounds) {
     }
     if (in.steps % 3 == 0) limits.breakpoints = bounds.marks;
   } else {
-    limits.jumps = in.steps / 512;
+    limits.jumps = in.steps / 2048;
   }
   // The web page's way with key reads. The hook answers what its context
   // holds, so every loop must hand it over.

@@ -42,7 +42,7 @@ RunInput Decode(const std::uint8_t* data, std::size_t size);
 
 // How a run is bounded: by the steps modulo 4096 (the fast loop), stopping
 // at breakpoints on every 13th position with steps a multiple of 3; or by a
-// 512th as many jumps (native code, which counts its steps all the same).
+// 2048th as many jumps (native code, which counts its steps all the same).
 // Either way, with odd steps, a key hook says that a key is waiting, or
 // that none is, so that the run stops before its first key read.
 enum class Bound { kSteps, kJumps };

@@ -40,16 +40,16 @@ def run_input(program, a=0, b=0, c=0, d=0, start=0, steps=0xFFFE, cells=(), keys
     return data + bytes([len(keys)]) + keys + program.encode("latin-1")
 
 
-# 0xFFFE steps: 4094 steps or 127 jumps, no breakpoints, no key hook, output buffered.
+# 0xFFFE steps: 4094 steps or 31 jumps, no breakpoints, no key hook, output buffered.
 # steps % 5 == 0 flushes after every byte, % 3 == 0 sets breakpoints, odd
 # steps the key hook; start // 701 > 0 begins with the output buffer nearly full.
 RUNS = {
-    "count-out-of-range": run_input(count_loop(":"), b=-100),
-    "count-flush-each": run_input(count_loop(":"), b=-100, steps=0xFFFF - 15),
-    "output-long": run_input(count_loop(".:" * 300), a=65, b=-120),
+    "count-out-of-range": run_input(count_loop(":"), b=-30),
+    "count-flush-each": run_input(count_loop(":"), b=-30, steps=0xFFFF - 15),
+    "output-long": run_input(count_loop(".:" * 300), a=65, b=-30),
     "output-buffer-full": run_input(count_loop(":" * 100), b=-30, start=701 * 20),
     "output-keys": run_input(count_loop(",." * 20), b=-5, keys=b"keys typed " * 20, steps=0xFFFD),
-    "count-breakpoints": run_input(count_loop(":"), b=-100, steps=0xFFF3),
+    "count-breakpoints": run_input(count_loop(":"), b=-30, steps=0xFFF3),
     "middle-of-run": run_input(count_loop("!" * 10 + ".", back=5), b=-20),
     "start-in-run": run_input("!" * 10 + "*" * 10 + ".:", start=4),
     "equal-decided": run_input(set_a(30) + "{" + set_a(30) + "@=.:"),
