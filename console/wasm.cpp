@@ -15,8 +15,9 @@ EM_JS(int, JsRead, (char* buf, int cap), {
   HEAPU8.set(bytes, buf);
   return bytes.length;
 });
+// A view of the buffer, not a copy: the host keeps what it needs of it.
 EM_JS(void, JsWrite, (const char* buf, int len), {
-  Module.vek.write(HEAPU8.slice(buf, buf + len));
+  Module.vek.write(HEAPU8.subarray(buf, buf + len));
 });
 EM_JS(void, JsWriteErr, (const char* text), { Module.vek.writeErr(UTF8ToString(text)); });
 // clang-format on

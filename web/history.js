@@ -1,4 +1,4 @@
-// A run's history: its output, the last OUTPUT_KEPT bytes of it at least,
+// A run's history: its output, the last OUTPUT_KEPT bytes of it,
 // and a snapshot of the machine at least `every` steps after the one before
 // (slices of compiled code end where they may), at most SNAPSHOTS of them:
 // past that `every` doubles and the snapshots closer than that to the one
@@ -12,47 +12,52 @@ const SNAPSHOTS = 256;
 const OUTPUT_KEPT = 1 << 20;
 const REGISTERS = 5; // a, b, c, d and tmp
 
-// Output bytes with their count from the start of the run.
+// Output bytes with their count from the start of the run: the last `kept`
+// of them in a ring, so that appending copies bytes once and allocates
+// nothing, however much a run prints.
 export class Output {
-  #kept;
-  #chunks = [];
-  #start = 0; // the first byte kept
+  #ring;
+  #start = 0; // nothing before it is kept, however much the ring holds
   #total = 0;
 
   constructor(kept = OUTPUT_KEPT) {
-    this.#kept = kept;
+    this.#ring = new Uint8Array(kept);
   }
   get start() {
-    return this.#start;
+    return Math.max(this.#start, this.#total - this.#ring.length);
   }
   get total() {
     return this.#total;
   }
+  // `bytes` may be a view the caller reuses: what is kept is copied.
   append(bytes) {
-    if (!bytes.length) return;
-    this.#chunks.push(bytes);
-    this.#total += bytes.length;
-    while (this.#total - this.#start - this.#chunks[0].length >= this.#kept) {
-      this.#start += this.#chunks.shift().length;
+    const size = this.#ring.length;
+    if (bytes.length > size) {
+      this.#total += bytes.length - size;
+      bytes = bytes.subarray(bytes.length - size);
     }
+    const at = this.#total % size;
+    const first = Math.min(bytes.length, size - at);
+    this.#ring.set(bytes.subarray(0, first), at);
+    this.#ring.set(bytes.subarray(first), 0);
+    this.#total += bytes.length;
   }
   // Bytes [from, to) as far as they are kept.
   slice(from, to) {
-    const parts = [];
-    let at = this.#start;
-    for (const chunk of this.#chunks) {
-      const lo = Math.max(from, at), hi = Math.min(to, at + chunk.length);
-      if (lo < hi) parts.push(chunk.subarray(lo - at, hi - at));
-      at += chunk.length;
-    }
-    const all = new Uint8Array(parts.reduce((n, p) => n + p.length, 0));
-    parts.reduce((n, p) => (all.set(p, n), n + p.length), 0);
+    const size = this.#ring.length;
+    from = Math.max(from, this.start);
+    to = Math.min(to, this.#total);
+    const all = new Uint8Array(Math.max(0, to - from));
+    if (!all.length) return all;
+    const at = from % size;
+    const first = Math.min(all.length, size - at);
+    all.set(this.#ring.subarray(at, at + first));
+    all.set(this.#ring.subarray(0, all.length - first), first);
     return all;
   }
   truncate(to) {
-    const kept = this.slice(this.#start, to);
-    this.#chunks = kept.length ? [kept] : [];
-    this.#total = Math.max(to, this.#start);
+    this.#start = this.start;
+    this.#total = Math.max(Math.min(to, this.#total), this.#start);
   }
 }
 

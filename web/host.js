@@ -6,7 +6,8 @@
 //   key()             the next key typed, or -1
 //   keyWaiting()      whether a key has been typed and not read
 //   read(cap)         at most cap bytes of standard input (none: its end)
-//   write(bytes)      output; writeErr(text): standard error
+//   write(bytes)      output, a view of the module's memory valid during the
+//                     call only; writeErr(text): standard error
 //   nextSlice(position, taken)  between slices of the run, with the steps the
 //                     last one took: steps to run next, 0 to end the run, or
 //                     -1 to wait for wait() and ask again

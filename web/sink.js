@@ -39,10 +39,12 @@ export class Sink {
       was = pre.scrollTop;
     });
   }
+  // `bytes` may be a view the caller reuses: what is queued is copied.
   push(bytes) {
     this.output = null;
-    this.queue.push(bytes);
-    this.queued += bytes.length;
+    const kept = bytes.slice(Math.max(0, bytes.length - DRAWN));
+    this.queue.push(kept);
+    this.queued += kept.length;
     while (this.queued - this.queue[0].length >= DRAWN) this.queued -= this.queue.shift().length;
   }
   // Draws what is queued.
