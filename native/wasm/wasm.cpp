@@ -17,6 +17,10 @@
 // steps are counted, a branch back and the dispatch loop's head look whether
 // the slice has run the budget's steps: then run returns the position it was
 // going to, with kOutOfBudgetBit set, so the page draws and goes on there.
+// The steps local holds the steps run less the position of the code: falling
+// from one position's code into the next, where every position is a way in,
+// counts nothing; a branch adds the difference, and a jump through the table
+// the difference from a.
 // a, b, c, d, two scratch values, the output count and the steps are locals.
 #include <algorithm>
 #include <cstddef>
@@ -39,6 +43,8 @@ constexpr std::uint32_t kStart = 0, kBudget = 1, kFirstReg = 2, kLen = kFirstReg
 // The position outside a dispatch, so that a loop that dispatches goes
 // straight on to its head's code.
 constexpr std::int32_t kNowhere = -1;
+// For Store: the steps counted from the position kTarget holds.
+constexpr std::int64_t kTargetPosition = -1;
 constexpr int kCalloutCap = 8;  // the driver calls out to fewer
 constexpr std::size_t kBodyCap = 1 << 17;
 constexpr int kNoteCap = 6 * kLabels;  // labels and branches: at most a few of each per position
@@ -60,6 +66,7 @@ class Wasm final : public Backend {
     head_.Reset(head_bytes_, sizeof head_bytes_);
     body_.Reset(body_bytes_, sizeof body_bytes_);
     world_ = world;
+    base_ = 0, pending_ = 0;
     placed_ = 0;
     notes_ = 0;
     open_ = true;
@@ -77,16 +84,23 @@ class Wasm final : public Backend {
     }
     head_.LocalGet(kSteps), head_.LocalGet(kBudget), head_.I64ExtendI32U(), head_.I64Add();
     head_.LocalSet(kLimit);
+    if (world_.steps != nullptr) {
+      head_.LocalGet(kSteps), head_.LocalGet(kStart), head_.I64ExtendI32U(), head_.I64Sub();
+      head_.LocalSet(kSteps);
+    }
   }
-  void StoreMachine() override { Store(body_); }
+  void StoreMachine() override { Store(body_, Here()); }
   void LoadMachine() override { Load(body_); }
   void Leave(int result) override {
-    Store(body_);
+    Store(body_, Here());
     body_.I32Const(result), body_.Return();
     open_ = false;
     if (result >= 0) Note(Kind::kLeave, result);
   }
   void Place(int label) override {
+    if (open_) Recount(body_, Here() - Anchor(label));
+    base_ = Anchor(label), pending_ = 0;
+    anchor_[label] = base_;
     if (at_[label] >= 0) placed_ = kLabels + 1;  // twice: Finish fails
     if (placed_ > 0 && placed_ <= kLabels) falls_[placed_ - 1] = open_;
     if (placed_ < kLabels) first_note_[placed_] = notes_, at_[label] = placed_;
@@ -96,26 +110,32 @@ class Wasm final : public Backend {
   }
 
   void Branch(int label) override {
+    Recount(body_, Here() - Anchor(label));
     Note(Kind::kBranch, label);
     open_ = false;
   }
   void BranchIf(Cond cond, Reg x, Reg y, int label) override {
+    Settle(label);
     body_.LocalGet(Local(x)), body_.LocalGet(Local(y));
     BrIf(cond, label);
   }
   void BranchIf(Cond cond, Reg x, std::int32_t y, int label) override {
+    Settle(label);
     body_.LocalGet(Local(x)), body_.I32Const(y);
     BrIf(cond, label);
   }
   void JumpTable(Reg index) override {
     body_.LocalGet(Local(index)), body_.LocalSet(kTarget);
+    if (world_.steps != nullptr) {  // the steps less a's position
+      body_.LocalGet(kSteps), body_.I64Const(Here()), body_.I64Add();
+      body_.LocalGet(Local(index)), body_.I64ExtendI32U(), body_.I64Sub(), body_.LocalSet(kSteps);
+    }
     Note(Kind::kTable, kExit);
     open_ = false;
   }
-  void AddSteps(std::uint32_t k) override {
-    body_.LocalGet(kSteps), body_.I64Const(k), body_.I64Add(), body_.LocalSet(kSteps);
-  }
+  void AddSteps(std::uint32_t k) override { pending_ += k; }
   void CountDown(int label) override {
+    Settle(label);
     const std::uint32_t at = Address(world_.jumps);
     body_.I32Const(0), body_.I64Load(at), body_.I64Eqz();
     Note(Kind::kBranchIf, label);
@@ -199,6 +219,7 @@ class Wasm final : public Backend {
     std::size_t at;  // in body_, after the code before it
     Kind kind;
     int label;
+    std::int32_t recount;  // what a conditional branch adds to the steps local, taken
   };
   // A label's code as Parts visits it.
   struct Frame {
@@ -228,6 +249,10 @@ class Wasm final : public Backend {
   bool falls_[kLabels];      // whether its code falls through to the next
   int placed_ = 0;
   bool open_ = true;  // whether the code written so far falls through
+  // The position the steps local counts from, and the steps since not added.
+  std::int64_t base_ = 0;
+  std::int64_t pending_ = 0;
+  std::int32_t anchor_[kLabels];  // the position each placed label counts from
   Noted note_[kNoteCap];
   int notes_ = 0;
   const int* entry_ = nullptr;  // each position's label
@@ -258,8 +283,30 @@ class Wasm final : public Backend {
   static int Position(int label) { return label == kExit ? kEndPos : label; }
 
   void Note(Kind kind, int label) {
-    if (notes_ < kNoteCap) note_[notes_] = {body_.Here(), kind, label};
+    std::int32_t recount = 0;
+    if (kind == Kind::kBranchIf && world_.steps != nullptr) {
+      recount = static_cast<std::int32_t>(Here() - Anchor(label));
+    }
+    if (notes_ < kNoteCap) note_[notes_] = {body_.Here(), kind, label, recount};
     ++notes_;
+  }
+  // The steps run, less the local's count, where the code is being written.
+  std::int64_t Here() const { return base_ + pending_; }
+  // The position the steps local is counted from at a label: its own, or,
+  // for a label inside an operation's code, that of the code it is in.
+  std::int64_t Anchor(int label) const {
+    return label < kExit ? label : label == kExit ? kEndPos : base_;
+  }
+  void Recount(wasm::Asm& to, std::int64_t by) const {
+    if (world_.steps == nullptr || by == 0) return;
+    to.LocalGet(kSteps), to.I64Const(by), to.I64Add(), to.LocalSet(kSteps);
+  }
+  // Before a conditional branch to a label inside the operation's code:
+  // both ways count from the same position.
+  void Settle(int label) {
+    if (label <= kExit) return;
+    Recount(body_, pending_);
+    pending_ = 0;
   }
   // The condition's value is on the stack.
   void BrIf(Cond cond, int label) {
@@ -284,18 +331,18 @@ class Wasm final : public Backend {
     code_.Block(), Push(kExitBlock), code_.Block(), Push(kOutOfBudget);
     code_.Loop(), Push(kDispatch);
     if (world_.steps != nullptr) {  // the slice is done
-      code_.LocalGet(kSteps), code_.LocalGet(kLimit), code_.I64GeU(),
-          code_.BrIf(Depth(kOutOfBudget));
+      code_.LocalGet(kSteps), code_.LocalGet(kTarget), code_.I64ExtendI32U(), code_.I64Add();
+      code_.LocalGet(kLimit), code_.I64GeU(), code_.BrIf(Depth(kOutOfBudget));
     }
     Blocks(kNone);
     Dispatch(kNone);
     if (!Body()) return false;
     while (depth_ > 0 && stack_[depth_ - 1] >= kLoopBase) code_.End(), Pop();
     if (depth_ != 3) return false;
-    code_.End(), Pop(), code_.Unreachable();                    // the dispatch loop
-    code_.End(), Pop(), Store(code_), code_.LocalGet(kTarget);  // out of budget
-    code_.I32Const(kOutOfBudgetBit), code_.I32Or(), code_.Return();
-    code_.End(), Pop(), Store(code_), code_.I32Const(-1), code_.Return();  // the way out
+    code_.End(), Pop(), code_.Unreachable();            // the dispatch loop
+    code_.End(), Pop(), Store(code_, kTargetPosition);  // out of budget
+    code_.LocalGet(kTarget), code_.I32Const(kOutOfBudgetBit), code_.I32Or(), code_.Return();
+    code_.End(), Pop(), Store(code_, kEndPos), code_.I32Const(-1), code_.Return();  // the way out
     code_.End();
     Module(code_);
     return code_.Fits() && head_.Fits() && module_.Fits() && callouts_ < kCalloutCap;
@@ -493,7 +540,7 @@ class Wasm final : public Backend {
             case Kind::kTable: code_.Br(Depth(kDispatch)); break;
             case Kind::kLeave: break;
             case Kind::kBranch:
-            case Kind::kBranchIf: good = good && Go(in, n.label, n.kind == Kind::kBranchIf); break;
+            case Kind::kBranchIf: good = good && Go(in, n); break;
           }
         },
         [&](std::size_t from, std::size_t to) { code_.Put(body_bytes_ + from, to - from); });
@@ -515,10 +562,18 @@ class Wasm final : public Backend {
     return true;
   }
   // A branch in label in's code to label: out to its block, back to its
-  // loop's head, or in by the head of a loop it is not in.
-  bool Go(int in, int label, bool conditional) {
+  // loop's head, or in by the head of a loop it is not in. A conditional
+  // one that counts steps, taken, is an if around the count and the br.
+  bool Go(int in, const Noted& n) {
+    const int label = n.label;
+    const bool conditional = n.kind == Kind::kBranchIf;
     if (label == kExit) {
-      conditional ? code_.BrIf(Depth(kExitBlock)) : code_.Br(Depth(kExitBlock));
+      if (n.recount == 0) {
+        conditional ? code_.BrIf(Depth(kExitBlock)) : code_.Br(Depth(kExitBlock));
+        return true;
+      }
+      code_.If(), Push(kOwn), Recount(code_, n.recount);
+      code_.Br(Depth(kExitBlock)), code_.End(), Pop();
       return true;
     }
     const int to = index_[label];
@@ -528,19 +583,23 @@ class Wasm final : public Backend {
     const int what = looped ? kLoopBase + to : back ? kDispatch : via == kNone ? to : via;
     const int at = looped ? loop_at_[to] : back ? kExitBlock - kDispatch : block_at_[what];
     if (at < 0 || at >= depth_ || stack_[at] != what) return false;
-    if (!back && via == kNone) {
+    if (!back && via == kNone && n.recount == 0) {
       conditional ? code_.BrIf(Depth(at)) : code_.Br(Depth(at));
       return true;
     }
     if (conditional) code_.If(), Push(kOwn);
-    if (!looped) {  // by a dispatch
+    Recount(code_, n.recount);
+    if (!back && via == kNone) {
+      code_.Br(Depth(at));
+    } else if (!looped) {  // by a dispatch
       code_.I32Const(Position(label)), code_.LocalSet(kTarget);
     } else if (world_.steps != nullptr) {  // the slice may be done
-      code_.LocalGet(kSteps), code_.LocalGet(kLimit), code_.I64GeU(), code_.If(), Push(kOwn);
+      code_.LocalGet(kSteps), code_.I64Const(anchor_[label]), code_.I64Add();
+      code_.LocalGet(kLimit), code_.I64GeU(), code_.If(), Push(kOwn);
       code_.I32Const(Position(label)), code_.LocalSet(kTarget), code_.Br(Depth(kOutOfBudget));
       code_.End(), Pop();
     }
-    code_.Br(Depth(at));
+    if (back || via != kNone) code_.Br(Depth(at));
     if (conditional) code_.End(), Pop();
     return true;
   }
@@ -629,13 +688,20 @@ class Wasm final : public Backend {
       to.I32Const(0), to.I32Load(Address(world_.regs[r])), to.LocalSet(Local(Reg(r)));
     }
   }
-  void Store(wasm::Asm& to) const {
+  // The registers, and the steps: the local's count and `past`, or the
+  // position kTarget holds (kTargetPosition).
+  void Store(wasm::Asm& to, std::int64_t past) const {
     for (int r = kA; r <= kD; ++r) {
       to.I32Const(0), to.LocalGet(Local(Reg(r))), to.I32Store(Address(world_.regs[r]));
     }
-    if (world_.steps != nullptr) {
-      to.I32Const(0), to.LocalGet(kSteps), to.I64Store(Address(world_.steps));
+    if (world_.steps == nullptr) return;
+    to.I32Const(0), to.LocalGet(kSteps);
+    if (past == kTargetPosition) {
+      to.LocalGet(kTarget), to.I64ExtendI32U(), to.I64Add();
+    } else if (past != 0) {
+      to.I64Const(past), to.I64Add();
     }
+    to.I64Store(Address(world_.steps));
   }
 
   // The module around the function: its types (0: a call-out, (i32) -> i32;
