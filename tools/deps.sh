@@ -29,7 +29,11 @@ fi
 mkdir -p build
 log=build/deps.log
 echo "installing ${missing[*]} $why (log: $log)"
-if ! "${run[@]}" >> "$log" 2>&1; then
-  echo "vek: installing ${missing[*]} failed; see $log" >&2
-  exit 1
-fi
+# A mirror in the middle of a sync fails an update for a minute or so: try
+# again after a pause before giving up.
+for attempt in 1 2 3; do
+  "${run[@]}" >> "$log" 2>&1 && exit 0
+  [ "$attempt" -eq 3 ] || sleep $((attempt * 30))
+done
+echo "vek: installing ${missing[*]} failed; see $log" >&2
+exit 1
