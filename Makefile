@@ -115,22 +115,30 @@ windows:
 # cases, every line end as CR LF, through vek and through vek_native (which
 # fails where native code did not run); then what the files are and what they
 # import. Debian's 32-bit wine loader is itself a 32-bit x86 program: where
-# the host runs none, the 32-bit programs are checked but not run.
+# the host runs none, or the package archive cannot give wine's 32-bit part
+# (its i386 packages must match the versions of the installed amd64 ones),
+# the 32-bit programs are checked but not run, and the output says so.
 WINE_ENV = WINEDEBUG=-all WINEPREFIX=$(CURDIR)/build/wine-prefix
 CASES = tests/cases/*.cases examples/examples.cases
-WINE_RUNS = $(if $(filter yes,$(HOST_I686)),win32:/usr/lib/wine/wine) win64:/usr/lib/wine/wine64
+WINE32 = /usr/lib/wine/wine
+WINE32_WHY = $(if $(filter yes,$(HOST_I686)),wine's 32-bit part is not installed,this host runs no 32-bit x86 programs; nor does wine's 32-bit loader)
+# For the shell, when the recipe runs: after the install.
+WINE_RUNS = $(if $(filter yes,$(HOST_I686)),$$([ -x $(WINE32) ] && echo win32:$(WINE32))) win64:/usr/lib/wine/wine64
+WINE_DEPS = @tools/deps.sh "to run the Windows programs" python3 wine64 && \
+    $(if $(filter yes,$(HOST_I686)),{ tools/deps.sh "to run the 32-bit Windows programs" wine32:i386 || \
+    echo "vek: wine's 32-bit part could not be installed (build/deps.log says why)"; },true)
 # The prefix made, then one wine server for all the runs, kept 60 s after
 # the last: now and then a program started while the previous one's server
 # went away ended with status 1 and no output.
 WINE_START = $(WINE_ENV) /usr/lib/wine/wine64 wineboot -i > /dev/null 2>&1 || true; \
     $(WINE_ENV) /usr/lib/wine/wineserver -w; $(WINE_ENV) /usr/lib/wine/wineserver -p60
 windows-check: windows
-	@tools/deps.sh "to run the Windows programs" python3 wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
+	$(WINE_DEPS)
 	$(WINE_START)
 	for exe in vek vek_native; do for run in $(WINE_RUNS); do \
 	    $(WINE_ENV) tests/run_cases.py --run-with $${run#*:} --pipes-only --crlf build/$${run%%:*}/$$exe.exe $(CASES) || exit 1; \
 	done; done
-	$(if $(filter no,$(HOST_I686)),@echo "build/win32: vek.exe and vek_native.exe not run: this host runs no 32-bit x86 programs; nor does wine's 32-bit loader")
+	@[ "$(HOST_I686)" = yes ] && [ -x $(WINE32) ] || echo "build/win32: vek.exe and vek_native.exe not run: $(WINE32_WHY)"
 	file build/win32/vek.exe | grep -q 'PE32 executable (console) Intel 80386'
 	file build/win64/vek.exe | grep -q 'PE32+ executable (console) x86-64'
 	! objdump -p build/win32/vek.exe build/win64/vek.exe | sed -n 's/.*DLL Name: //p' | \
@@ -238,8 +246,8 @@ dist: windows web
 DIST_RUNS = $(foreach p,$(LINUX),$(call debian_arch,$(p)):$(p):$(call qemu,$(p)):$(call emulator,$(p)))
 emulator = $(if $(filter $(HOST_PROCESSOR),$(1)),,$(if $(filter i686,$(1)),$(I686_EMULATOR),qemu-$(call qemu,$(1))))
 dist-check:
-	@tools/deps.sh "to check the release" python3 git lintian man-db qemu-user nodejs chromium \
-	    wine64 $(if $(filter yes,$(HOST_I686)),wine32:i386)
+	@tools/deps.sh "to check the release" python3 git lintian man-db qemu-user nodejs chromium
+	$(WINE_DEPS)
 	@npm ci --no-audit --no-fund --silent
 	@$(WINE_START)
 	@$(WINE_ENV) JOBS=$(JOBS) tests/dist/check.sh $(VERSION) "$(DIST_RUNS)" "$(WINE_RUNS)"

@@ -17,7 +17,10 @@ steps=""
 for arch in $arches; do
   dpkg --print-foreign-architectures | grep -qx "$arch" || steps+="dpkg --add-architecture $arch && "
 done
-steps+="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
+# An index that cannot be fetched (a mirror in the middle of a sync) leaves
+# the others usable: the install says whether they were enough.
+steps+="{ apt-get update || echo 'deps.sh: going on with the package lists there are'; } && "
+steps+="DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
 if [ "$(id -u)" -eq 0 ]; then
   run=(sh -c "$steps")
 elif command -v sudo > /dev/null; then

@@ -147,7 +147,7 @@ for bits in 32 64; do
     check "$top.zip: vek.exe passes the pipe cases under wine" \
       tests/run_cases.py --pipes-only --crlf --run-with "$loader" "$scratch/$top/$top/vek.exe" "${cases[@]}"
   else
-    echo "skipped: $top.zip: vek.exe not run: this host runs no 32-bit x86 programs, nor wine's 32-bit loader"
+    echo "skipped: $top.zip: vek.exe not run: no wine loader for it here (this host runs no 32-bit x86 programs, or wine's 32-bit part could not be installed)"
   fi
 done
 
