@@ -43,8 +43,6 @@ constexpr std::uint32_t kStart = 0, kBudget = 1, kFirstReg = 2, kLen = kFirstReg
 // The position outside a dispatch, so that a loop that dispatches goes
 // straight on to its head's code.
 constexpr std::int32_t kNowhere = -1;
-// For Store: the steps counted from the position kTarget holds.
-constexpr std::int64_t kTargetPosition = -1;
 constexpr int kCalloutCap = 8;  // the driver calls out to fewer
 constexpr std::size_t kBodyCap = 1 << 17;
 constexpr int kNoteCap = 6 * kLabels;  // labels and branches: at most a few of each per position
@@ -331,16 +329,15 @@ class Wasm final : public Backend {
     code_.Block(), Push(kExitBlock), code_.Block(), Push(kOutOfBudget);
     code_.Loop(), Push(kDispatch);
     if (world_.steps != nullptr) {  // the slice is done
-      code_.LocalGet(kSteps), code_.LocalGet(kTarget), code_.I64ExtendI32U(), code_.I64Add();
-      code_.LocalGet(kLimit), code_.I64GeU(), code_.BrIf(Depth(kOutOfBudget));
+      StepsAtTarget(), code_.LocalGet(kLimit), code_.I64GeU(), code_.BrIf(Depth(kOutOfBudget));
     }
     Blocks(kNone);
     Dispatch(kNone);
     if (!Body()) return false;
     while (depth_ > 0 && stack_[depth_ - 1] >= kLoopBase) code_.End(), Pop();
     if (depth_ != 3) return false;
-    code_.End(), Pop(), code_.Unreachable();            // the dispatch loop
-    code_.End(), Pop(), Store(code_, kTargetPosition);  // out of budget
+    code_.End(), Pop(), code_.Unreachable();  // the dispatch loop
+    code_.End(), Pop(), StepsAtTarget(), code_.LocalSet(kSteps), Store(code_, 0);  // out of budget
     code_.LocalGet(kTarget), code_.I32Const(kOutOfBudgetBit), code_.I32Or(), code_.Return();
     code_.End(), Pop(), Store(code_, kEndPos), code_.I32Const(-1), code_.Return();  // the way out
     code_.End();
@@ -567,15 +564,7 @@ class Wasm final : public Backend {
   bool Go(int in, const Noted& n) {
     const int label = n.label;
     const bool conditional = n.kind == Kind::kBranchIf;
-    if (label == kExit) {
-      if (n.recount == 0) {
-        conditional ? code_.BrIf(Depth(kExitBlock)) : code_.Br(Depth(kExitBlock));
-        return true;
-      }
-      code_.If(), Push(kOwn), Recount(code_, n.recount);
-      code_.Br(Depth(kExitBlock)), code_.End(), Pop();
-      return true;
-    }
+    if (label == kExit) return Out(conditional, n.recount, kExitBlock);
     const int to = index_[label];
     const bool back = to <= in, looped = back && Looped(in, to);
     const int via = back ? kNone : nest_.Via(in, to);
@@ -583,15 +572,10 @@ class Wasm final : public Backend {
     const int what = looped ? kLoopBase + to : back ? kDispatch : via == kNone ? to : via;
     const int at = looped ? loop_at_[to] : back ? kExitBlock - kDispatch : block_at_[what];
     if (at < 0 || at >= depth_ || stack_[at] != what) return false;
-    if (!back && via == kNone && n.recount == 0) {
-      conditional ? code_.BrIf(Depth(at)) : code_.Br(Depth(at));
-      return true;
-    }
+    if (!back && via == kNone) return Out(conditional, n.recount, at);
     if (conditional) code_.If(), Push(kOwn);
     Recount(code_, n.recount);
-    if (!back && via == kNone) {
-      code_.Br(Depth(at));
-    } else if (!looped) {  // by a dispatch
+    if (!looped) {  // by a dispatch
       code_.I32Const(Position(label)), code_.LocalSet(kTarget);
     } else if (world_.steps != nullptr) {  // the slice may be done
       code_.LocalGet(kSteps), code_.I64Const(anchor_[label]), code_.I64Add();
@@ -599,9 +583,26 @@ class Wasm final : public Backend {
       code_.I32Const(Position(label)), code_.LocalSet(kTarget), code_.Br(Depth(kOutOfBudget));
       code_.End(), Pop();
     }
-    if (back || via != kNone) code_.Br(Depth(at));
+    code_.Br(Depth(at));
     if (conditional) code_.End(), Pop();
     return true;
+  }
+  // A br out to what is open at stack index at, adding recount to the steps
+  // on the way (a conditional one: taken only).
+  bool Out(bool conditional, std::int32_t recount, int at) {
+    if (recount == 0) {
+      conditional ? code_.BrIf(Depth(at)) : code_.Br(Depth(at));
+      return true;
+    }
+    if (conditional) code_.If(), Push(kOwn);
+    Recount(code_, recount), code_.Br(Depth(at));
+    if (conditional) code_.End(), Pop();
+    return true;
+  }
+  // The steps run, where the steps local counts from the position kTarget
+  // holds: on the stack.
+  void StepsAtTarget() {
+    code_.LocalGet(kSteps), code_.LocalGet(kTarget), code_.I64ExtendI32U(), code_.I64Add();
   }
   // The blocks of the labels directly in the loop h heads (kNone: in no
   // loop), the last outermost.
@@ -688,19 +689,14 @@ class Wasm final : public Backend {
       to.I32Const(0), to.I32Load(Address(world_.regs[r])), to.LocalSet(Local(Reg(r)));
     }
   }
-  // The registers, and the steps: the local's count and `past`, or the
-  // position kTarget holds (kTargetPosition).
+  // The registers, and the steps: the local's count and `past`.
   void Store(wasm::Asm& to, std::int64_t past) const {
     for (int r = kA; r <= kD; ++r) {
       to.I32Const(0), to.LocalGet(Local(Reg(r))), to.I32Store(Address(world_.regs[r]));
     }
     if (world_.steps == nullptr) return;
     to.I32Const(0), to.LocalGet(kSteps);
-    if (past == kTargetPosition) {
-      to.LocalGet(kTarget), to.I64ExtendI32U(), to.I64Add();
-    } else if (past != 0) {
-      to.I64Const(past), to.I64Add();
-    }
+    if (past != 0) to.I64Const(past), to.I64Add();
     to.I64Store(Address(world_.steps));
   }
 
