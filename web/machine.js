@@ -14,6 +14,7 @@ export class MachineView {
     this.watchLimit = watchLimit;
     this.watches = [];
     this.drawn = new Int32Array(cells);
+    this.marks = new Uint8Array(cells); // as drawn
     this.all = true; // every cell to be drawn
     this.fresh = true; // no cell drawn yet
     this.before = new Int32Array(cells); // memory at the last pause
@@ -90,9 +91,13 @@ export class MachineView {
       if (this.all || v !== this.drawn[i]) {
         // A cell's text is set only when it changes: each new text is laid out.
         if (v !== this.drawn[i] || this.fresh) this.values[i].textContent = v + printable(v);
-        const cell = memory[i];
-        cell.classList.toggle("nz", v !== 0);
-        cell.classList.toggle("new", v !== this.before[i]);
+        // Its marks too: non-zero (1), changed since the last pause (2).
+        const marks = (v !== 0 ? 1 : 0) | (v !== this.before[i] ? 2 : 0);
+        if (marks !== this.marks[i] || this.fresh) {
+          memory[i].classList.toggle("nz", (marks & 1) !== 0);
+          memory[i].classList.toggle("new", (marks & 2) !== 0);
+          this.marks[i] = marks;
+        }
         this.drawn[i] = v;
       }
     }

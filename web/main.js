@@ -140,11 +140,13 @@ function onState() {
   Object.assign(document.body.dataset, { runs: all, compiledRuns: compiled, sliceMs: run.sliceMs.toFixed(1) });
   drawPress();
   if (state === "running") {
+    // Nothing of it shows before the run gives the page its turn, whose
+    // frame draws the output and the machine as they are then.
     machine.since(run);
-    sink.draw();
-  } else showOutput();
-  drawMachine();
+    drawnAt = -Infinity;
+  } else drawMachine();
   setButtons();
+  if (state !== "running") showOutput(); // last: it lays the page out, with the rest changed
   if (heat.on && state === "running") heat.set(false);
 }
 

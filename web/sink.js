@@ -77,7 +77,8 @@ export class Sink {
     this.from = Math.max(output.start, to - DRAWN);
     this.pre.textContent = glyphs(output.slice(this.from, to));
     this.shown = to - this.from;
-    while (this.pre.scrollHeight <= this.pre.clientHeight && this.earlier()); // until it can scroll
+    // Earlier bytes until it can scroll; the page's layout only where there are any.
+    while (this.from > output.start && this.pre.scrollHeight <= this.pre.clientHeight && this.earlier());
     this.pre.scrollTop = 1e9;
     this.stuck = true;
   }
