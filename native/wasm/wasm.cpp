@@ -13,7 +13,8 @@
 // position: run's start, a jump through the table and a branch back that
 // closes no cycle set the position and go round it. Code that can come to a
 // jump through the table is written without loops: every position is a way
-// in there, and every loop would dispatch at its head. Where
+// in there, and every loop would dispatch at its head; code that only such
+// jumps come to is written before the code it goes on to. Where
 // steps are counted, a branch back and the dispatch loop's head look whether
 // the slice has run the budget's steps: then run returns the position it was
 // going to, with kOutOfBudgetBit set, so the page draws and goes on there.
@@ -204,7 +205,7 @@ class Wasm final : public Backend {
     for (int k = 0; k < placed_; ++k) label_[k] = note_[first_note_[k]].label;
     entry_ = entry;
     Reach();
-    return (!table_live_ && Write(false)) || Write(true);
+    return (!table_live_ && Write(false)) || Write(true, true) || Write(true, false);
   }
   std::size_t Size() const override { return module_.Here(); }
 
@@ -266,6 +267,12 @@ class Wasm final : public Backend {
   int low_[kLabels];         // the first found that each one's code can come to
   int held_[kLabels];        // the labels whose part is not known yet
   bool holding_[kLabels];
+  // See Landings, and what it works with.
+  int landing_[kLabels];
+  int landings_ = 0;
+  bool moved_[kLabels];
+  int lead_[kLabels];  // the first label of each one's piece
+  bool seen_[kLabels];
   Frame frame_[kLabels];  // the labels being visited
   Nest nest_;
   int stack_[2 * kLabels + 8];  // what is open, as the function is written
@@ -316,9 +323,10 @@ class Wasm final : public Backend {
     Note(Kind::kBranchIf, label);
   }
 
-  // The function, with loops or flat; false where it does not fit.
-  bool Write(bool flat) {
-    Arrange(flat);
+  // The function, with loops or flat (and then with its landings moved, or
+  // not); false where it does not fit.
+  bool Write(bool flat, bool land = false) {
+    Arrange(flat, land);
     if (!Nesting(flat)) return false;
     module_.Reset(module_base_, module_cap_);
     code_.Reset(code_bytes_, sizeof code_bytes_);
@@ -377,7 +385,9 @@ class Wasm final : public Backend {
   // code falls into) goes after the first code that does not fall through
   // at or after the last one placed before the way out that branches to it,
   // so that a loop closed by a branch back from it takes no more than it.
-  void Arrange(bool flat) {
+  // Flat, with land, what a jump through the table lands in goes before the
+  // code it goes on to (see Landings).
+  void Arrange(bool flat, bool land) {
     const int exit = at_[kExit];
     for (int k = 0; k < placed_; ++k) after_[k] = exit;
     for (int k = 0; k < exit && !flat; ++k) {
@@ -393,16 +403,86 @@ class Wasm final : public Backend {
         after_[to] = after;
       }
     }
+    std::fill(moved_, moved_ + placed_, false);
+    const int before = land ? Landings(exit) : kNone;
     int n = 0;
     for (int k = 0; k <= exit; ++k) {
+      for (int i = 0; k == before && i < landings_; ++i) n = Piece(landing_[i], n);
       seq_[n++] = k;
       for (int u = exit + 1; u < placed_; ++u) {
-        if (falls_[u - 1] || after_[u] != k) continue;
-        seq_[n++] = u;
-        for (int v = u + 1; v < placed_ && falls_[v - 1]; ++v) seq_[n++] = v;
+        if (falls_[u - 1] || after_[u] != k || moved_[u]) continue;
+        n = Piece(u, n);
       }
     }
     for (int i = 0; i < placed_; ++i) index_[label_[seq_[i]]] = i;
+  }
+  // Puts the piece that label u leads (it and the code that falls into the
+  // next) in the order from n on; returns where the order goes on.
+  int Piece(int u, int n) {
+    seq_[n++] = u;
+    for (int v = u + 1; v < placed_ && falls_[v - 1]; ++v) seq_[n++] = v;
+    return n;
+  }
+  // The pieces out of line that only the table and each other come to
+  // (code a jump through the table lands in, on its way back) go just before
+  // the first code before the way out they branch to, so that such a branch
+  // goes forward instead of round the dispatch loop; among themselves in
+  // reverse postorder along their branches, so that those go forward but
+  // where they close a cycle. Never before the first piece: the code
+  // before any label falls into it. They are landing_ (landings_ of them)
+  // and marked in moved_; returns the label they go before, or kNone.
+  int Landings(int exit) {
+    landings_ = 0;
+    for (int k = 0; k < placed_; ++k) lead_[k] = k > 0 && falls_[k - 1] ? lead_[k - 1] : k;
+    for (int u = exit + 1; u < placed_; ++u) moved_[u] = lead_[u] == u;
+    for (bool changed = true; changed;) {  // branched to from elsewhere: not moved
+      changed = false;
+      for (int k = 0; k < placed_; ++k) {
+        const int last = k + 1 < placed_ ? first_note_[k + 1] : notes_;
+        for (int i = first_note_[k]; i < last; ++i) {
+          if (!Branches(note_[i])) continue;
+          const int to = lead_[at_[note_[i].label]];
+          if (moved_[to] && !moved_[lead_[k]] && to != lead_[k]) moved_[to] = false, changed = true;
+        }
+      }
+    }
+    int first = placed_;  // the first code before the way out they branch to
+    int n = placed_;      // landing_ filled from its end, in postorder
+    std::fill(seen_, seen_ + placed_, false);
+    for (int root = placed_ - 1; root > exit; --root) {
+      if (!moved_[root] || seen_[root]) continue;
+      int depth = 0;
+      seen_[root] = true;
+      frame_[depth++] = {root, first_note_[root], false};
+      while (depth > 0) {
+        Frame& f = frame_[depth - 1];
+        int end = f.label + 1;
+        while (end < placed_ && falls_[end - 1]) ++end;
+        const int last = end < placed_ ? first_note_[end] : notes_;
+        int next = kNone;
+        while (f.note < last && next == kNone) {
+          const Noted& note = note_[f.note++];
+          if (!Branches(note)) continue;
+          const int to = at_[note.label];
+          if (to <= exit && lead_[to] > 0) first = std::min(first, lead_[to]);
+          if (moved_[lead_[to]] && !seen_[lead_[to]]) next = lead_[to];
+        }
+        if (next != kNone) {
+          seen_[next] = true;
+          frame_[depth++] = {next, first_note_[next], false};
+          continue;
+        }
+        landing_[--n] = f.label;
+        --depth;
+      }
+    }
+    if (first == placed_) {  // nowhere to go before: they stay
+      std::fill(moved_, moved_ + placed_, false);
+      return kNone;
+    }
+    landings_ = placed_ - n;
+    std::copy(landing_ + n, landing_ + placed_, landing_);
+    return first;
   }
   // Calls note(in, i) for every note i in the order the code is written, in
   // being the index of the label whose code it is in (kNone before any),
