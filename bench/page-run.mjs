@@ -4,8 +4,10 @@
 // that says the program has ended, and vek's whole run as a process (the
 // program's file on standard input, output dropped), best of three, in ms;
 // their ratio; the share of the page's time spent in the run's slices; and
-// whether the page's run went as compiled code. The machine's load average
-// is printed before and after.
+// whether the page's run went as compiled code. The click comes half a
+// second after the program is typed, as a user's does (the page compiles a
+// program it is idle with: main.js warmSoon); PAUSE_MS=0 clicks at once.
+// The machine's load average is printed before and after.
 //   node bench/page-run.mjs BUILD_WEB_DIR VEK PROGRAM.vek...
 import { spawnSync } from "node:child_process";
 import { existsSync, readFileSync } from "node:fs";
@@ -14,6 +16,7 @@ import { basename } from "node:path";
 import { serve } from "../tests/web/chromium.mjs";
 
 const RUNS = 3;
+const PAUSE_MS = Number(process.env.PAUSE_MS ?? 500);
 const [dir, vek, ...paths] = process.argv.slice(2);
 const programs = paths.filter((path) => !existsSync(path.replace(/\.vek$/, ".keys"))).map((path) => {
   const input = readFileSync(path);
@@ -26,6 +29,7 @@ programs.push({ name: "N^", text: "N^", input: Buffer.from("N^\n") });
 async function onPage(open, text) {
   const page = await open();
   await page.getByLabel("Program", { exact: true }).fill(text);
+  await page.waitForTimeout(PAUSE_MS);
   const ms = await page.evaluate(() => new Promise((resolve) => {
     const status = document.getElementById("status");
     const start = performance.now();

@@ -46,6 +46,13 @@ export class Interpreter {
     return { all: this.#vek._vek_runs(), compiled: this.#vek._vek_compiled_runs() };
   }
 
+  // Compiles a program's word as its Run would, and drops the code, while
+  // nothing runs: its first Run then starts in optimised code.
+  warm(word) {
+    new Uint8Array(this.#vek.HEAPU8.buffer, this.#vek._vek_warm_word(), this.positions).set(word.subarray(0, this.positions));
+    this.#vek._vek_warm(Math.min(word.length, this.positions));
+  }
+
   // The page's policy refuses compiling WebAssembly: runs no longer try.
   compilingRefused() {
     this.#vek._vek_compiling_refused();

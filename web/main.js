@@ -62,6 +62,21 @@ function keep() {
   save({ text: editor.text, keys: $("ahead").value, breakpoints: [...editor.breakpoints] });
   if (run) run.setBreakpoints(editor.positions());
   setButtons();
+  warmSoon();
+}
+
+// A moment after the program changes, while nothing runs, it is compiled
+// as its Run would compile it (host.js warm), so that Run starts in
+// optimised code: the engine compiles in the background meanwhile.
+const WARM_MS = 150;
+let warmTimer = 0, warmed = null;
+function warmSoon() {
+  clearTimeout(warmTimer);
+  warmTimer = setTimeout(() => {
+    if (active() || heat.counting || editor.text === warmed) return;
+    warmed = editor.text;
+    interpreter.warm(editor.word.bytes);
+  }, WARM_MS);
 }
 
 // When the focused control disables itself (Run as the run starts, Stop as
@@ -306,6 +321,7 @@ function setup() {
   machine.draw(null);
   drawTime();
   setButtons();
+  warmSoon();
 }
 
 // Where the page's policy refuses compiling WebAssembly (the browser reports

@@ -55,6 +55,7 @@ class Playground {
   // or -1 to wait for Module.vek.wait() (a frame, a key, the end of a pause)
   // and ask again. It may move the run (vek_seek) while it waits.
   void Run(int n) {
+    running_ = true;
     position = n;
     compiled_good_ = false;
     compile_failed_ = false;
@@ -91,7 +92,30 @@ class Playground {
     console::Flush();
     compiled_.Drop();
     compiled_runs += ran_compiled ? 1 : 0;
+    running_ = false;
   }
+
+  // Compiles `word` as a run from its start would (the same bytes), then
+  // drops the code, leaving the program and the machine as they were: done
+  // while the page is idle, it makes the first Run of the program find this
+  // module's compiler in optimised code and the engine already holding the
+  // optimised code of the program's module, which it keeps by its bytes.
+  void Warm(const char* word, int length) {
+    if (running_ || compiling_refused) return;
+    char kept_prog[kProgSize];
+    std::copy(std::begin(prog), std::end(prog), kept_prog);
+    const std::int32_t kept[] = {a, b, c, d};
+    std::fill(std::begin(prog), std::end(prog), '\0');
+    std::copy_n(word, std::clamp(length, 0, static_cast<int>(kProgSize)), prog);
+    a = b = c = d = 0;
+    Limits limits{.context = this, .key_waiting = KeyWaiting};
+    compiled_.Compile(0, &limits, &compiled_steps_);
+    compiled_.Drop();
+    compiled_good_ = false;
+    std::copy(std::begin(kept_prog), std::end(kept_prog), prog);
+    a = kept[0], b = kept[1], c = kept[2], d = kept[3];
+  }
+  char warm_word[kProgSize] = {};  // where the page puts the word for Warm
 
   // The reference loop's steps with every position counted in heat; with
   // `watching`, it stops after a step that changes a watched value, and
@@ -131,6 +155,7 @@ class Playground {
   // forbids compiling WebAssembly, say), the fast loop runs instead, for the
   // rest of the run: the next slices would be refused as well.
   NativeRun compiled_;
+  bool running_ = false;  // inside Run: Warm must not replace its code
   bool compiled_good_ = false;
   bool compile_failed_ = false;  // in this run
   std::uint64_t compiled_steps_ = 0;
@@ -250,6 +275,14 @@ EMSCRIPTEN_KEEPALIVE int vek_watch_limit() {
 // without trying.
 EMSCRIPTEN_KEEPALIVE void vek_compiling_refused() {
   playground.compiling_refused = true;
+}
+// Warming up for a program's first Run: put its word (the bytes the
+// dialogue keeps of its line) at vek_warm_word(), then call vek_warm(length).
+EMSCRIPTEN_KEEPALIVE char* vek_warm_word() {
+  return playground.warm_word;
+}
+EMSCRIPTEN_KEEPALIVE void vek_warm(int length) {
+  playground.Warm(playground.warm_word, length);
 }
 // For the tests: programs run, and of them those that ran compiled code.
 EMSCRIPTEN_KEEPALIVE int vek_runs() {
