@@ -52,18 +52,22 @@ test("slices follow the machine's speed, measured only while running freely", (t
   assert.equal(steps, 1000);
 });
 
-test("a free run gives the page its turn every 30 ms, and goes on by itself after it", async (t) => {
+test("a free run gives the page its turn after 60 ms, then every 30 ms, and goes on by itself after it", async (t) => {
   let now = 0;
   mock.method(performance, "now", () => now);
   t.after(() => mock.restoreAll());
   const scheduler = new Scheduler();
   scheduler.started();
-  now = 29;
+  now = 59;
   assert.ok(scheduler.next() > 0, "not yet");
-  now = 30;
-  assert.equal(scheduler.next(), -1, "the page's turn");
+  now = 60;
+  assert.equal(scheduler.next(), -1, "the page's first turn");
   assert.ok(await settled(scheduler.wait()), "the turn ends by itself");
+  now = 89;
   assert.ok(scheduler.next() > 0, "the next 30 ms count from the turn");
+  now = 90;
+  assert.equal(scheduler.next(), -1, "the page's next turn");
+  assert.ok(await settled(scheduler.wait()));
   const paused = scheduler.wait(); // the run pauses after the turn
   assert.equal(await settled(paused), false, "a pause after a turn waits");
   scheduler.wake();
