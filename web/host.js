@@ -49,8 +49,9 @@ export class Interpreter {
   // Compiles a program's word as its Run would, and drops the code, while
   // nothing runs: its first Run then starts in optimised code.
   warm(word) {
-    new Uint8Array(this.#vek.HEAPU8.buffer, this.#vek._vek_warm_word(), this.positions).set(word.subarray(0, this.positions));
-    this.#vek._vek_warm(Math.min(word.length, this.positions));
+    const kept = word.subarray(0, this.positions);
+    new Uint8Array(this.#vek.HEAPU8.buffer, this.#vek._vek_warm_word(), this.positions).set(kept);
+    this.#vek._vek_warm(kept.length);
   }
 
   // The page's policy refuses compiling WebAssembly: runs no longer try.

@@ -98,8 +98,8 @@ class Playground {
   // Compiles `word` as a run from its start would (the same bytes), then
   // drops the code, leaving the program and the machine as they were: done
   // while the page is idle, it makes the first Run of the program find this
-  // module's compiler in optimised code and the engine already holding the
-  // optimised code of the program's module, which it keeps by its bytes.
+  // module's compiler, and the program's module made from the same bytes,
+  // past the engine's baseline code.
   void Warm(const char* word, int length) {
     if (running_ || compiling_refused) return;
     char kept_prog[kProgSize];
@@ -108,10 +108,8 @@ class Playground {
     std::fill(std::begin(prog), std::end(prog), '\0');
     std::copy_n(word, std::clamp(length, 0, static_cast<int>(kProgSize)), prog);
     a = b = c = d = 0;
-    Limits limits{.context = this, .key_waiting = KeyWaiting};
-    compiled_.Compile(0, &limits, &compiled_steps_);
+    Compile(0);
     compiled_.Drop();
-    compiled_good_ = false;
     std::copy(std::begin(kept_prog), std::end(kept_prog), prog);
     a = kept[0], b = kept[1], c = kept[2], d = kept[3];
   }
@@ -166,9 +164,7 @@ class Playground {
   bool CompiledSlice(std::uint64_t budget, double& taken) {
     if (!compiled_good_) {
       if (compile_failed_ || compiling_refused) return false;
-      Limits limits{.context = this, .key_waiting = KeyWaiting};
-      compiled_steps_ = 0;
-      compiled_good_ = compiled_.Compile(position, &limits, &compiled_steps_);
+      compiled_good_ = Compile(position);
       compile_failed_ = !compiled_good_;
       if (!compiled_good_) return false;
     }
@@ -177,6 +173,13 @@ class Playground {
     position = compiled_.Slice(position, most).position;
     taken = static_cast<double>(compiled_steps_ - before);
     return true;
+  }
+
+  // The code for a free run going on from n, as both a run and Warm make it.
+  bool Compile(int n) {
+    Limits limits{.context = this, .key_waiting = KeyWaiting};
+    compiled_steps_ = 0;
+    return compiled_.Compile(n, &limits, &compiled_steps_);
   }
 
   // Before each step of the counting loop but the first: whether every
