@@ -195,6 +195,16 @@ function start(paused, request) {
   runText = editor.text;
   machine.since(null);
   current.start(paused);
+  if (!paused) showConsole();
+}
+
+// A run's output is what its user watches: where hardly any of the console shows
+// (a phone, below a long program), the page scrolls it up to the middle of
+// the screen, but no further than puts the status and Stop at the top.
+function showConsole() {
+  const top = $("output-pane").getBoundingClientRect().top;
+  if (top < innerHeight - 40) return;
+  window.scrollBy(0, Math.max(0, Math.min(top - innerHeight / 2, $("status").getBoundingClientRect().top - 8)));
 }
 
 // The output up to the step shown, once the run pauses, waits or ends.

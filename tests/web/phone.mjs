@@ -24,6 +24,20 @@ const journeys = {
     const [editor, machine] = [await box(page).boundingBox(), await page.locator("#registers").boundingBox()];
     if (machine.y < editor.y + editor.height) throw new Error("machine beside the editor");
   },
+  async "Run under a long program brings the whole console up, the status and Stop still on the screen"() {
+    const page = await open();
+    await box(page).fill(`${"!".repeat(600)}$=`); // ends at 0: loops for ever
+    await button(page, "Run").tap();
+    await waitStatus(page, "Running");
+    const inView = async (what) => {
+      const at = await what.boundingBox();
+      return at.y >= 0 && at.y + at.height <= PHONE.viewport.height;
+    };
+    const shown = [page.getByRole("status"), button(page, "Stop"), page.getByRole("log", { name: "Console" })];
+    expect("status, Stop and console in view", await Promise.all(shown.map(inView)), [true, true, true]);
+    await button(page, "Stop").tap();
+    await waitStatus(page, "Stopped");
+  },
   async "a key read: the status and the console send the keys to Keys typed ahead, where they go"() {
     const page = await open();
     await page.getByLabel("Example").selectOption("add");
