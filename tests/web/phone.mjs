@@ -38,6 +38,22 @@ const journeys = {
     await button(page, "Stop").tap();
     await waitStatus(page, "Stopped");
   },
+  async "billions of steps stand apart from the position's label"() {
+    const page = await open();
+    await box(page).fill("=^"); // loops for ever
+    await button(page, "Run").tap();
+    await until(() => page.locator("#steps").textContent(), (t) => t.length >= 13, "steps"); // 1,000,000,000
+    await button(page, "Stop").tap();
+    await waitStatus(page, "Stopped");
+    const cells = [page.locator("#steps"), page.locator("#registers th", { hasText: /^position$/ })];
+    const [steps, label] = await Promise.all(cells.map((cell) => cell.evaluate((e) => {
+      const words = document.createRange();
+      words.selectNodeContents(e);
+      const at = words.getBoundingClientRect();
+      return [at.left, at.right];
+    })));
+    if (label[0] - steps[1] < 8) throw new Error(`${label[0] - steps[1]} px between steps and "position"`);
+  },
   async "a key read: the status and the console send the keys to Keys typed ahead, where they go"() {
     const page = await open();
     await page.getByLabel("Example").selectOption("add");
