@@ -83,6 +83,7 @@ export class Editor {
   // Typing or pasting what would not fit, or characters beyond Latin-1: the
   // box takes what fits, as one byte each, and the caret stays where it was.
   beforeInput(e) {
+    if (this.box.readOnly) return; // no edit comes
     this.note(""); // what the last note said is of the text before this edit
     if (!e.inputType.startsWith("insert")) return;
     const data = e.data ?? e.dataTransfer?.getData("text/plain");

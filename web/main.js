@@ -33,6 +33,8 @@ function note(text, ends = false, canUndo = false) {
   if (!ends) $("undo").hidden = !canUndo;
 }
 
+const FROZEN = "The program cannot be changed during its run: Stop it first.";
+
 let editor, machine, heat; // once the module says the machine's sizes
 const sink = new Sink($("out"));
 if (touch) {
@@ -104,6 +106,7 @@ function setButtons() {
   $("examples").disabled = !!active();
   $("undo").disabled = !!active(); // the program running stays the one shown
   editor.box.readOnly = !!active();
+  if (!active() && $("note-text").textContent === FROZEN) note("");
   keepFocus(had);
 }
 
@@ -277,6 +280,9 @@ function wire() {
     e.preventDefault();
     run.press(codes(e.clipboardData.getData("text/plain")));
   });
+  // The box is read-only during a run (the program running stays the one
+  // shown): typing into it says so instead of doing nothing.
+  editor.box.addEventListener("beforeinput", () => editor.box.readOnly && note(FROZEN));
   $("console").addEventListener("focus", drawPress);
   $("console").addEventListener("blur", drawPress);
 

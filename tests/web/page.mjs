@@ -278,6 +278,19 @@ const journeys = {
     await waitStatus(page, "ended");
     expect("note after a run", await note.isVisible(), false);
   },
+  async "typing into the program during its run says to stop it first, and the note goes with the run"(page) {
+    const note = page.getByRole("alert");
+    await box(page).fill("=^"); // loops for ever
+    await box(page).press("Control+Enter");
+    await waitStatus(page, "Running");
+    await box(page).click();
+    await page.keyboard.type("!");
+    await until(() => note.textContent(), "cannot be changed during its run", "note on typing");
+    expect("program", await box(page).inputValue(), "=^");
+    await page.keyboard.press("Escape");
+    await waitStatus(page, "Stopped");
+    await until(() => note.isVisible(), (v) => !v, "note after Stop");
+  },
   async "the address holds the program and keys; a typed link opens; a reload restores"(page) {
     await box(page).fill("N^ &=?{}x\u00ff");
     await page.getByLabel("Keys typed ahead").fill("k&1");
