@@ -33,6 +33,7 @@ function note(text, ends = false, canUndo = false) {
   if (!ends) $("undo").hidden = !canUndo;
 }
 
+const SHOWN_PX = 200; // of the console: enough to follow a run's output
 const FROZEN = "The program cannot be changed during its run: Stop it first.";
 
 let editor, machine, heat; // once the module says the machine's sizes
@@ -201,13 +202,14 @@ function start(paused, request) {
   if (!paused) showConsole();
 }
 
-// A run's output is what its user watches: where hardly any of the console shows
-// (a phone, below a long program), the page scrolls it up to the middle of
-// the screen, but no further than puts the status and Stop at the top.
+// A run's output is what its user watches: where little of the console
+// shows (a phone, a long program), the page scrolls it up, its foot with the
+// latest output too, but no further than puts the status and Stop at the top.
 function showConsole() {
-  const top = $("output-pane").getBoundingClientRect().top;
-  if (top < innerHeight - 40) return;
-  window.scrollBy(0, Math.max(0, Math.min(top - innerHeight / 2, $("status").getBoundingClientRect().top - 8)));
+  const at = $("console").getBoundingClientRect();
+  if (innerHeight - at.top >= Math.min(at.height, SHOWN_PX)) return;
+  const below = at.bottom - innerHeight;
+  window.scrollBy(0, Math.max(0, Math.min(below + 8, $("status").getBoundingClientRect().top - 8)));
 }
 
 // The output up to the step shown, once the run pauses, waits or ends.

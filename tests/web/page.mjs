@@ -487,6 +487,7 @@ const journeys = {
     await page.getByLabel("Example").selectOption("memtable");
     await box(page).press("Control+Enter");
     await waitStatus(page, "ended");
+    await page.mouse.wheel(0, -2000); // back up from the console, which Run brought up
     await button(page, "Heat map").click();
     await waitStatus(page, "Heat map");
     for (let i = 0; i < 4; i++) await page.getByLabel("Time").press("PageDown");

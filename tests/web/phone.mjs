@@ -24,23 +24,29 @@ const journeys = {
     const [editor, machine] = [await box(page).boundingBox(), await page.locator("#registers").boundingBox()];
     if (machine.y < editor.y + editor.height) throw new Error("machine beside the editor");
   },
-  async "Run under a long program brings the whole console up, the status and Stop still on the screen"() {
+  async "Run brings the whole console up, the status and Stop still on the screen"() {
+    const inView = async (page, what) => {
+      const at = await what.boundingBox();
+      return at.y >= 0 && at.y + at.height <= PHONE.viewport.height;
+    };
+    const shown = (page) => [page.getByRole("status"), button(page, "Stop"), page.getByRole("log", { name: "Console" })];
     const page = await open();
     await box(page).fill(`${"!".repeat(600)}$=`); // ends at 0: loops for ever
     await button(page, "Run").tap();
     await waitStatus(page, "Running");
-    const inView = async (what) => {
-      const at = await what.boundingBox();
-      return at.y >= 0 && at.y + at.height <= PHONE.viewport.height;
-    };
-    const shown = [page.getByRole("status"), button(page, "Stop"), page.getByRole("log", { name: "Console" })];
-    expect("status, Stop and console in view", await Promise.all(shown.map(inView)), [true, true, true]);
+    expect("in view, running", await Promise.all(shown(page).map((what) => inView(page, what))), [true, true, true]);
     await button(page, "Stop").tap();
     await waitStatus(page, "Stopped");
+    // A short example, the console's top already showing: its output, at the foot, is shown too.
+    const short = await open();
+    await short.getByLabel("Example").selectOption("hello");
+    await button(short, "Run").tap();
+    await waitStatus(short, "ended");
+    expect("in view, ended", await inView(short, short.getByRole("log", { name: "Console" })), true);
   },
-  async "billions of steps stand apart from the position's label"() {
+  async "billions of steps and a ten-digit b keep apart from the labels, and nothing scrolls sideways"() {
     const page = await open();
-    await box(page).fill("=^"); // loops for ever
+    await box(page).fill("*="); // b counts up for ever
     await button(page, "Run").tap();
     await until(() => page.locator("#steps").textContent(), (t) => t.length >= 13, "steps"); // 1,000,000,000
     await button(page, "Stop").tap();
@@ -53,6 +59,16 @@ const journeys = {
       return [at.left, at.right];
     })));
     if (label[0] - steps[1] < 8) throw new Error(`${label[0] - steps[1]} px between steps and "position"`);
+    // The largest values, on the phone and in a small desktop window.
+    await page.evaluate(() => {
+      for (const id of ["reg-b", "reg-d"]) document.getElementById(id).textContent = "-2147483648";
+      document.getElementById("steps").textContent = "1,629,266,241,456";
+      document.getElementById("time-out").textContent = "step 1,629,266,241,456 of 1,629,266,241,456";
+    });
+    for (const width of [390, 800, 1000]) {
+      await page.setViewportSize({ width, height: 844 });
+      expect(`page width in a ${width} px window`, await page.evaluate(() => document.documentElement.scrollWidth), width);
+    }
   },
   async "a key read: the status and the console send the keys to Keys typed ahead, where they go"() {
     const page = await open();
