@@ -229,7 +229,10 @@ function travel(step) {
       drawMachine();
       setButtons();
       const heatNote = heat.on ? ` The heat map shows all ${run.frontier.toLocaleString("en")} steps.` : "";
-      $("status").textContent = `Back at step ${run.steps.toLocaleString("en")}, before position ${run.position < 0 ? "end" : run.position}.${heatNote}`;
+      // Back at the end of an ended run, the status says how it ended again.
+      const at = run.state === "ended" && run.steps === run.frontier ? run.why
+        : `Back at step ${run.steps.toLocaleString("en")}, before position ${run.position < 0 ? "end" : run.position}.`;
+      $("status").textContent = `${at}${heatNote}`;
     });
   }
   travelTo = step;
