@@ -250,7 +250,15 @@ function wire() {
     run: () => !heat.counting && start(false),
     stop: () => (heat.counting ? heat.cancel() : active() && run.stop()),
     step: () => !heat.counting && step(),
-    continue: () => !heat.counting && (back() ? start(false, "go") : run?.state === "paused" && run.go()),
+    continue: () => {
+      if (heat.counting) return;
+      if (back()) {
+        start(false, "go");
+      } else if (run?.state === "paused") {
+        run.go();
+        showConsole();
+      }
+    },
     back: () => !heat.counting && stopped() && run.steps > 0 && travel(run.steps - 1),
     breakpoint: () => editor.toggle(),
     heat: () => stopped() && heat.set(!heat.on),

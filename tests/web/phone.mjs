@@ -24,7 +24,7 @@ const journeys = {
     const [editor, machine] = [await box(page).boundingBox(), await page.locator("#registers").boundingBox()];
     if (machine.y < editor.y + editor.height) throw new Error("machine beside the editor");
   },
-  async "Run brings the whole console up, the status and Stop still on the screen"() {
+  async "Run and Continue bring the whole console up, the status and Stop still on the screen"() {
     const inView = async (page, what) => {
       const at = await what.boundingBox();
       return at.y >= 0 && at.y + at.height <= PHONE.viewport.height;
@@ -37,6 +37,15 @@ const journeys = {
     expect("in view, running", await Promise.all(shown(page).map((what) => inView(page, what))), [true, true, true]);
     await button(page, "Stop").tap();
     await waitStatus(page, "Stopped");
+    // Step, then Continue: the same.
+    const stepped = await open();
+    await box(stepped).fill(`${"!".repeat(600)}$=`);
+    await button(stepped, "Step").tap();
+    await waitStatus(stepped, "Paused");
+    await button(stepped, "Continue").tap();
+    await waitStatus(stepped, "Running");
+    expect("in view, going on", await Promise.all(shown(stepped).map((what) => inView(stepped, what))), [true, true, true]);
+    await button(stepped, "Stop").tap();
     // A short example, the console's top already showing: its output, at the foot, is shown too.
     const short = await open();
     await short.getByLabel("Example").selectOption("hello");
