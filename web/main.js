@@ -205,7 +205,12 @@ function start(paused, request) {
 // A run's output is what its user watches: where little of the console
 // shows (a phone, a long program), the page scrolls it up, its foot with the
 // latest output too, but no further than puts the status and Stop at the top.
+// At the next frame, which lays the page out anyway: measuring now would lay
+// it out before the run's first slice.
 function showConsole() {
+  requestAnimationFrame(scrollToConsole);
+}
+function scrollToConsole() {
   const at = $("console").getBoundingClientRect();
   if (innerHeight - at.top >= Math.min(at.height, SHOWN_PX)) return;
   const below = at.bottom - innerHeight;

@@ -34,7 +34,7 @@ const journeys = {
     await box(page).fill(`${"!".repeat(600)}$=`); // ends at 0: loops for ever
     await button(page, "Run").tap();
     await waitStatus(page, "Running");
-    expect("in view, running", await Promise.all(shown(page).map((what) => inView(page, what))), [true, true, true]);
+    await until(() => Promise.all(shown(page).map((what) => inView(page, what))), (v) => v.every(Boolean), "in view, running");
     await button(page, "Stop").tap();
     await waitStatus(page, "Stopped");
     // Step, then Continue: the same.
@@ -44,14 +44,14 @@ const journeys = {
     await waitStatus(stepped, "Paused");
     await button(stepped, "Continue").tap();
     await waitStatus(stepped, "Running");
-    expect("in view, going on", await Promise.all(shown(stepped).map((what) => inView(stepped, what))), [true, true, true]);
+    await until(() => Promise.all(shown(stepped).map((what) => inView(stepped, what))), (v) => v.every(Boolean), "in view, going on");
     await button(stepped, "Stop").tap();
     // A short example, the console's top already showing: its output, at the foot, is shown too.
     const short = await open();
     await short.getByLabel("Example").selectOption("hello");
     await button(short, "Run").tap();
     await waitStatus(short, "ended");
-    expect("in view, ended", await inView(short, short.getByRole("log", { name: "Console" })), true);
+    await until(() => inView(short, short.getByRole("log", { name: "Console" })), (v) => v, "in view, ended");
   },
   async "billions of steps and a ten-digit b keep apart from the labels, and nothing scrolls sideways"() {
     const page = await open();
