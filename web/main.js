@@ -117,7 +117,9 @@ function drawTime() {
   $("time").value = step;
   const say = (n) => `step ${n.toLocaleString("en")} of ${all.toLocaleString("en")}`;
   $("time-out").textContent = say(step);
-  $("time-out").style.minWidth = `${say(all).length + 1}ch`; // a character more than the longest: never wider
+  // A character more than the longest, so it never grows, but never wider
+  // than its line, where it wraps.
+  $("time-out").style.minWidth = `min(${say(all).length + 1}ch, 100%)`;
 }
 
 function drawMachine() {
