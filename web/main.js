@@ -210,13 +210,12 @@ function start(paused, request) {
 // At the next frame, which lays the page out anyway: measuring now would lay
 // it out before the run's first slice.
 function showConsole() {
-  requestAnimationFrame(scrollToConsole);
-}
-function scrollToConsole() {
-  const at = $("console").getBoundingClientRect();
-  if (innerHeight - at.top >= Math.min(at.height, SHOWN_PX)) return;
-  const below = at.bottom - innerHeight;
-  window.scrollBy(0, Math.max(0, Math.min(below + 8, $("status").getBoundingClientRect().top - 8)));
+  requestAnimationFrame(() => {
+    const at = $("console").getBoundingClientRect();
+    if (innerHeight - at.top >= Math.min(at.height, SHOWN_PX)) return;
+    const below = at.bottom - innerHeight;
+    window.scrollBy(0, Math.max(0, Math.min(below + 8, $("status").getBoundingClientRect().top - 8)));
+  });
 }
 
 // The output up to the step shown, once the run pauses, waits or ends.
