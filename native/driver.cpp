@@ -599,6 +599,10 @@ SliceEnd NativeRun::Slice(int n, std::uint32_t budget) {
   return {at, SliceEnd::Reason::kStopped};
 }
 
+void NativeRun::Rehearse(int n) {
+  if (code_ != nullptr) native::RehearseCode(code_, n);
+}
+
 void NativeRun::Drop() {
   if (code_ != nullptr) native::UnmapCode(code_, native::kCodeCap);
   code_ = nullptr;

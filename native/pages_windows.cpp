@@ -20,6 +20,8 @@ int RunCode(void* code, int /*start*/, std::uint32_t /*budget*/) {
   return reinterpret_cast<int (*)()>(code)();
 }
 
+void RehearseCode(void* /*code*/, int /*start*/) {}
+
 void UnmapCode(void* code, std::size_t /*size*/) {
   VirtualFree(code, 0, MEM_RELEASE);
 }

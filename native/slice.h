@@ -36,6 +36,9 @@ class NativeRun {
   // Runs from position n, which must be where the code started or last
   // stopped, for about budget more steps where it counts them.
   SliceEnd Slice(int n, std::uint32_t budget);
+  // Runs the code a while from position n where nothing it does is seen,
+  // for an engine that optimises code once it has run.
+  void Rehearse(int n);
   void Drop();
 
  private:

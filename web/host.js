@@ -46,8 +46,9 @@ export class Interpreter {
     return { all: this.#vek._vek_runs(), compiled: this.#vek._vek_compiled_runs() };
   }
 
-  // Compiles a program's word as its Run would, and drops the code, while
-  // nothing runs: its first Run then starts in optimised code.
+  // Compiles a program's word as its Run would and rehearses its code where
+  // nothing it does is seen, while nothing runs: its first Run then starts
+  // in optimised code.
   warm(word) {
     const kept = word.subarray(0, this.positions);
     new Uint8Array(this.#vek.HEAPU8.buffer, this.#vek._vek_warm_word(), this.positions).set(kept);

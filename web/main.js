@@ -69,8 +69,8 @@ function keep() {
 }
 
 // A moment after the program changes, while nothing runs, it is compiled
-// as its Run would compile it (host.js warm), so that Run starts in
-// optimised code: the engine compiles in the background meanwhile.
+// as its Run would compile it and its code rehearsed (host.js warm), so that
+// Run starts in optimised code: the engine optimises it meanwhile.
 const WARM_MS = 150;
 let warmTimer = 0, warmed = null;
 function warmSoon() {

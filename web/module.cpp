@@ -95,11 +95,11 @@ class Playground {
     running_ = false;
   }
 
-  // Compiles `word` as a run from its start would (the same bytes), then
-  // drops the code, leaving the program and the machine as they were: done
-  // while the page is idle, it makes the first Run of the program find this
-  // module's compiler, and the program's module made from the same bytes,
-  // past the engine's baseline code.
+  // Compiles `word` as a run from its start would (the same bytes) and
+  // rehearses the code where nothing it does is seen, then drops it,
+  // leaving the program and the machine as they were: done while the page
+  // is idle, it makes the first Run of the program take the instance made
+  // here, already past the engine's baseline code.
   void Warm(const char* word, int length) {
     if (running_ || compiling_refused) return;
     char kept_prog[kProgSize];
@@ -108,7 +108,7 @@ class Playground {
     std::fill(std::begin(prog), std::end(prog), '\0');
     std::copy_n(word, std::clamp(length, 0, static_cast<int>(kProgSize)), prog);
     a = b = c = d = 0;
-    Compile(0);
+    if (Compile(0)) compiled_.Rehearse(0);
     compiled_.Drop();
     std::copy(std::begin(kept_prog), std::end(kept_prog), prog);
     a = kept[0], b = kept[1], c = kept[2], d = kept[3];

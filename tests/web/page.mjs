@@ -122,11 +122,23 @@ const journeys = {
     await page.clock.resume();
     await waitStatus(page, "Heat map cancelled.");
   },
-  async "a program printing 1 MiB of lines ends; scrolling the console up brings earlier lines"(page) {
+  async "a program printing 1 MiB of lines, compiled and tried out unseen while the user pauses, runs that code to its end; scrolling the console up brings earlier lines"(page) {
+    await page.waitForTimeout(300); // the warm-up of the page's first program is over
+    await page.evaluate(() => {
+      window.compiles = 0;
+      WebAssembly.Module = new Proxy(WebAssembly.Module, {
+        construct: (module, args) => (window.compiles++, new module(...args)),
+      });
+    });
     await box(page).fill(LINES);
+    await until(() => page.evaluate(() => window.compiles), (n) => n === 1, "compiles while the page is idle");
+    await page.waitForTimeout(200); // the code's rehearsal, printing, is over
+    expect("console and a before Run", [(await consoleText(page)).trim(), await reg(page, "reg-a")],
+      ["Keys typed here go to the program while it runs.", "0"]);
     await button(page, "Run").click();
     await waitStatus(page, "ended", 20000);
     await until(() => consoleText(page), "AAAAAAAAAAAAAAA\n" + E, "console");
+    expect("compiles after Run", await page.evaluate(() => window.compiles), 1);
     const drawn = (await consoleText(page)).length;
     await page.locator("#out").hover();
     for (let i = 0; i < 3; i++) await page.mouse.wheel(0, -20000);
