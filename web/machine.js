@@ -76,14 +76,16 @@ export class MachineView {
     this.all = true;
   }
 
-  // run: the Run shown, or null for the machine before any run.
-  draw(run) {
+  // run: the Run shown, or null for the machine before any run; the memory
+  // cells too unless `cells` is false.
+  draw(run, cells = true) {
     ["a", "b", "c", "d"].forEach((name, i) => {
       const v = run ? run.register(i) : 0;
       $(`reg-${name}`).textContent = v + printable(v);
     });
     $("steps").textContent = run ? run.steps.toLocaleString("en") : "";
     $("position").textContent = run && run.position >= 0 ? run.position : run ? "end" : "";
+    if (!cells) return;
     const mem = run ? run.memory() : new Int32Array(this.cells);
     const memory = $("memory").children;
     for (let i = 0; i < this.cells; i++) {

@@ -21,6 +21,10 @@ let run = null; // the run shown (under way, paused or ended)
 let runText = null; // the text in the program box when it started
 let aheadFed = ""; // the keys typed ahead that the run has
 let drawnAt = 0;
+// During a run the memory cells are redrawn every LIVE_MS too, but never at
+// its first turn: laying out and painting the grid of cells costs that frame
+// about 15 ms, which a run ending before LIVE_MS would wait for.
+let cellsAt = 0;
 
 const active = () => run && run.state !== "ended";
 // A run to look back on: stopped, and of the program in the box.
@@ -122,8 +126,9 @@ function drawTime() {
   $("time-out").style.minWidth = `min(${say(all).length + 1}ch, 100%)`;
 }
 
-function drawMachine() {
-  machine.draw(run);
+function drawMachine(cells = true) {
+  machine.draw(run, cells);
+  if (cells) cellsAt = performance.now();
   editor.mark(run ? run.position : -1);
   drawTime();
   drawnAt = performance.now();
@@ -165,6 +170,7 @@ function onState() {
     // frame draws the output and the machine as they are then.
     machine.since(run);
     drawnAt = -Infinity;
+    cellsAt = performance.now();
   } else drawMachine();
   setButtons();
   if (state !== "running") showOutput(); // last: it lays the page out, with the rest changed
@@ -191,7 +197,8 @@ function start(paused, request) {
       note: (text) => note(text),
       frame: () => {
         sink.draw();
-        if (performance.now() - drawnAt > LIVE_MS) drawMachine();
+        const now = performance.now();
+        if (now - drawnAt > LIVE_MS) drawMachine(now - cellsAt > LIVE_MS);
       },
       rewound: showOutput,
     },

@@ -79,11 +79,12 @@ const journeys = {
     expect("compiles tried", await page.evaluate(() => window.compiles), 1);
     expect("runs, compiled runs", await page.evaluate(() => [document.body.dataset.runs, document.body.dataset.compiledRuns]), ["2", "0"]);
   },
-  async "registers move during a run; Tab reaches Stop and Enter on it stops"(page) {
-    await box(page).fill("=^");
+  async "registers and memory move during a run; Tab reaches Stop and Enter on it stops"(page) {
+    await box(page).fill("*@(%=^"); // cell 0 = 1, then again, for ever
     await box(page).press("Control+Enter");
     const first = await until(() => reg(page, "steps"), (s) => s && s !== "0", "steps");
     await until(() => reg(page, "steps"), (s) => s !== first, "steps moving");
+    await until(() => page.locator("#memory [data-i='0'] .v").textContent(), "1", "cell 0 during the run");
     await box(page).press("Tab");
     expect("focused", await page.evaluate(() => document.activeElement.textContent), "Stop");
     await page.keyboard.press("Enter");
